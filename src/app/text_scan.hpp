@@ -38,12 +38,14 @@ class forward_find {
     std::size_t at = from;
     const std::size_t n = text_.size();
     const char* data = text_.data();
-    if (a_ == b_) {
-      const void* p = at < n ? std::memchr(data + at, a_, n - at) : nullptr;
-      at = p ? static_cast<std::size_t>(static_cast<const char*>(p) - data) : n;
-    } else {
-      while (at < n && data[at] != a_ && data[at] != b_) ++at;
+    // memchr for the first of `a`, then for `b` only in the stretch before it.
+    const char* hit = at < n ? static_cast<const char*>(std::memchr(data + at, a_, n - at)) : nullptr;
+    std::size_t end = hit ? static_cast<std::size_t>(hit - data) : n;
+    if (b_ != a_ && end > at) {
+      if (const void* other = std::memchr(data + at, b_, end - at))
+        end = static_cast<std::size_t>(static_cast<const char*>(other) - data);
     }
+    at = end;
     lo_ = from;
     hit_ = at < n ? at : std::string::npos;
     return hit_;
