@@ -1,0 +1,49 @@
+#include "net/http.hpp"
+
+namespace net {
+
+std::shared_ptr<tcp_socket<char>> http::current() {
+  std::lock_guard<std::mutex> lock(guard);
+  return socket;
+}
+
+void http::connect() {
+  auto fresh = std::make_shared<tcp_socket<char>>();
+  std::shared_ptr<tcp_socket<char>> previous;
+  {
+    std::lock_guard<std::mutex> lock(guard);
+    previous = std::move(socket);
+    socket = fresh;
+    pending.clear();
+  }
+  // The old connection is closed before the new one is made.
+  if (previous) previous->close();
+  previous.reset();
+  fresh->set_remote(host, port);
+  fresh->connect();
+}
+
+void http::close() {
+  if (auto s = current()) s->close();
+}
+
+int http::send(const std::string& data) {
+  auto s = current();
+  return s ? s->send(data.data(), static_cast<int>(data.size())) : SOCKET_ERROR;
+}
+
+std::string http::recv(int maximum) {
+  auto s = current();
+  return s ? s->recv(maximum) : std::string();
+}
+
+void http::post(const std::string& path, const std::string& body, http_headers fields) {
+  send(write_request(path, body, std::move(fields)));
+}
+
+http_resp http::read_response() {
+  return net::read_response([this] { return recv(static_cast<int>(read_piece_bytes)); },
+                            pending);
+}
+
+}  // namespace net

@@ -1,0 +1,229 @@
+#include "net/http.hpp"
+
+#include <gtest/gtest.h>
+#include <winsock2.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "net/last_error.hpp"
+
+namespace {
+
+// A loopback server on an ephemeral port. Each accepted connection is handed to `serve`
+// on the server's thread; the fixture stops it in tear-down.
+class Loopback : public testing::Test {
+ protected:
+  void SetUp() override {
+    listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    ASSERT_NE(listener, INVALID_SOCKET);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    int len = sizeof a;
+    getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+    port = ntohs(a.sin_port);
+    ASSERT_EQ(listen(listener, 4), 0);
+  }
+  void TearDown() override {
+    closesocket(listener);
+    if (server.joinable()) server.join();
+  }
+
+  void serve(std::function<void(SOCKET)> each) {
+    server = std::thread([this, each] {
+      for (;;) {
+        SOCKET c = accept(listener, nullptr, nullptr);
+        if (c == INVALID_SOCKET) return;
+        each(c);
+        closesocket(c);
+      }
+    });
+  }
+
+  // Reads one request (head and sized body) from the client.
+  static std::string read_request(SOCKET c) {
+    std::string got;
+    char buf[4096];
+    for (;;) {
+      const std::size_t end = got.find("\r\n\r\n");
+      if (end != std::string::npos) {
+        const std::size_t cl = got.find("Content-Length: ");
+        const std::size_t length = cl < end ? std::stoul(got.substr(cl + 16)) : 0;
+        if (got.size() >= end + 4 + length) return got;
+      }
+      const int n = recv(c, buf, sizeof buf, 0);
+      if (n <= 0) return got;
+      got.append(buf, static_cast<std::size_t>(n));
+    }
+  }
+  static void send_all(SOCKET c, const std::string& s) {
+    for (std::size_t i = 0; i < s.size();) {
+      const int n = send(c, s.data() + i, static_cast<int>(s.size() - i), 0);
+      if (n <= 0) return;
+      i += static_cast<std::size_t>(n);
+    }
+  }
+
+
+  SOCKET listener = INVALID_SOCKET;
+  int port = 0;
+  std::thread server;
+};
+
+std::string message_of(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const net::net_exception& e) {
+    return e.what();
+  }
+  return "no exception";
+}
+
+const char* const no_head = "malformed http_resp(no \\r\\n\\r\\n)";
+
+}  // namespace
+
+TEST_F(Loopback, KeepAliveExchangesSizedAndChunked) {
+  std::vector<std::string> requests;
+  serve([&](SOCKET c) {
+    requests.push_back(read_request(c));
+    send_all(c, "HTTP/1.1 200 OK\r\nSet-Cookie: s=1\r\nContent-Length: 5\r\n\r\nfirst");
+    requests.push_back(read_request(c));
+    // The chunked reply dribbles out a byte at a time.
+    const std::string chunked =
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nsec\r\n3\r\nond\r\n0\r\n\r\n";
+    for (char ch : chunked) send_all(c, std::string(1, ch));
+  });
+  net::http client;
+  client.set_address("127.0.0.1", port);
+  client.connect();
+  http_headers fields;
+  fields["Connection"] = "keep-alive";
+  fields["Host"] = "archive";
+  client.post("/archive/", "action=archive", fields);
+  http_resp first = client.read_response();
+  EXPECT_EQ(first.status_line, "HTTP/1.1 200 OK");
+  EXPECT_EQ(first.body, "first");
+  fields["cookie"] = first.headers["Set-Cookie"];
+  client.post("/archive/", "start=20", fields);
+  EXPECT_EQ(client.read_response().body, "second");
+  client.close();
+  TearDown();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].rfind("POST /archive/ HTTP/1.1\r\n", 0), 0u);
+  EXPECT_NE(requests[0].find("Content-Length: 14\r\n"), std::string::npos);
+  EXPECT_EQ(requests[0].find("cookie"), std::string::npos);
+  EXPECT_NE(requests[1].find("cookie: s=1\r\n"), std::string::npos);
+}
+
+TEST_F(Loopback, ServerClosingAfterAReplyFailsTheNextExchange) {
+  serve([&](SOCKET c) {
+    read_request(c);
+    send_all(c, "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+  });
+  net::http client;
+  client.set_address("127.0.0.1", port);
+  client.connect();
+  client.post("/", "", http_headers());
+  EXPECT_EQ(client.read_response().body, "ok");
+  client.post("/", "", http_headers());
+  EXPECT_EQ(message_of([&] { client.read_response(); }), no_head);
+  // A fresh connect starts over.
+  client.connect();
+  client.post("/", "", http_headers());
+  EXPECT_EQ(client.read_response().body, "ok");
+}
+
+TEST_F(Loopback, CloseFromAnotherThreadEndsABlockedRead) {
+  HANDLE replied = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  serve([&](SOCKET c) {
+    read_request(c);
+    send_all(c, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npartial");
+    WaitForSingleObject(replied, 10000);  // never completes the body
+  });
+  net::http client;
+  client.set_address("127.0.0.1", port);
+  client.connect();
+  client.post("/", "", http_headers());
+  std::thread cancel([&] {
+    Sleep(200);
+    client.close();
+  });
+  EXPECT_EQ(message_of([&] { client.read_response(); }),
+            "connection closed before the end of the http_resp body");
+  cancel.join();
+  SetEvent(replied);
+  // Every later use of the closed socket fails at once.
+  EXPECT_EQ(client.recv(10), "");
+  EXPECT_EQ(message_of([&] { client.read_response(); }), no_head);
+  CloseHandle(replied);
+}
+
+TEST_F(Loopback, CloseDuringConnectMakesItFail) {
+  // Fill the listener's queue without accepting, so that the next connect waits.
+  std::vector<SOCKET> fillers;
+  for (int i = 0; i < 16; ++i) {
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    u_long nonblocking = 1;
+    ioctlsocket(s, FIONBIO, &nonblocking);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<u_short>(port));
+    ::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    fillers.push_back(s);
+  }
+  Sleep(200);
+  net::http client;
+  client.set_address("127.0.0.1", port);
+  std::thread cancel([&] {
+    Sleep(500);
+    client.close();
+  });
+  const std::string message = message_of([&] { client.connect(); });
+  cancel.join();
+  EXPECT_EQ(message.rfind("socket connect error ", 0), 0u) << message;
+  for (SOCKET s : fillers) closesocket(s);
+}
+
+TEST(Socket, RefusedConnectionNamesTheSystemError) {
+  // A port just released by a listener that never accepted: nothing listens there.
+  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in a = {};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  int len = sizeof a;
+  getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+  closesocket(s);
+
+  net::http client;
+  client.set_address("127.0.0.1", ntohs(a.sin_port));
+  const std::string message = message_of([&] { client.connect(); });
+  SetLastError(10061);
+  const std::string expected = net::last_error_text("socket connect error");
+  EXPECT_EQ(message, expected);
+  EXPECT_EQ(message.rfind("socket connect error 10061: ", 0), 0u) << message;
+  EXPECT_GT(message.size(), std::string("socket connect error 10061: ").size());
+  // Closing twice, or a client never connected, does no harm.
+  client.close();
+  client.close();
+  net::http never;
+  never.close();
+  EXPECT_EQ(never.recv(10), "");
+}
+
+TEST(Socket, AddressesAndPorts) {
+  net::tcp_socket<char> s;
+  s.set_remote("192.168.0.1", 65616);  // 65536 + 80
+  EXPECT_EQ(s.remote.sin_port, htons(80));
+  EXPECT_EQ(s.remote.sin_addr.s_addr, inet_addr("192.168.0.1"));
+  EXPECT_EQ(s.remote.sin_family, AF_INET);
+  EXPECT_EQ(s.handle, INVALID_SOCKET);
+  s.set_remote("localhost", 80);
+  EXPECT_EQ(s.remote.sin_addr.s_addr, htonl(INADDR_LOOPBACK));
+}
