@@ -1,0 +1,38 @@
+// Pages per second over one keep-alive connection: net_client_bench PORT PAGES.
+// bench/run_net.sh runs it under Wine beside curl against the same loopback server.
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "net/http.hpp"
+
+int main(int argc, char** argv) {
+  if (argc < 3) return 2;
+  const int port = std::atoi(argv[1]);
+  const int pages = std::atoi(argv[2]);
+  net::http client;
+  client.set_address("127.0.0.1", port);
+  http_headers fields;
+  fields["Connection"] = "keep-alive";
+  fields["Host"] = "127.0.0.1";
+  std::size_t bytes = 0;
+  try {
+    client.connect();
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < pages; ++i) {
+      client.post("/archive/",
+                  "action=archive&sort=DATE&title=&start=" + std::to_string(20 * i) +
+                      "&difficulty=0&platform=&lang=&type=ALL",
+                  fields);
+      bytes += client.read_response().body.size();
+    }
+    const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("%.6f %zu\n", s, bytes);
+  } catch (const net::net_exception& e) {
+    std::printf("error %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}
