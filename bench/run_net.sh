@@ -3,7 +3,7 @@
 # one keep-alive connection each, against the same loopback server, sized and chunked.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=$1
+build=$(cd "$1" && pwd)
 arch=win64; [[ $build == *i686* ]] && arch=win32
 pages=${PAGES:-400}
 body='action=archive&sort=DATE&title=&start=0&difficulty=0&platform=&lang=&type=ALL'
@@ -17,7 +17,7 @@ for mode in sized chunked; do
   start=$(date +%s.%N)
   curl -s --http1.1 -H 'Connection: keep-alive' --data "$body" -K "$config"
   curl_s=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { print b - a }')
-  read -r ours_s _ < <(scripts/wine-run "$arch" "$PWD/$build/wineprefix" \
+  read -r ours_s _ < <(scripts/wine-run "$arch" "$build/wineprefix" \
                         "$build/bench/net_client_bench.exe" "$port" "$pages")
   kill "$server_PID" 2>/dev/null || true
   wait "$server_PID" 2>/dev/null || true
