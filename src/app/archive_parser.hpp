@@ -1,13 +1,10 @@
 #pragma once
 // Turns the HTML text of one page of archive search results into the entry list's rows.
 
-#include <map>
 #include <string>
 #include <vector>
 
-#include "any/any.hpp"
-
-using row = std::map<std::string, any>;
+#include "any/row.hpp"
 
 // The contract with the site's result page: every entry is the leftmost match of this
 // ECMAScript regular expression, searched again from the end of the previous match.

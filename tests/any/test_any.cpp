@@ -23,7 +23,7 @@ void* operator new(std::size_t n) {
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
-using row = std::map<std::string, any>;
+#include "any/row.hpp"
 
 TEST(Any, IsTwoWords) { EXPECT_EQ(sizeof(any), 2 * sizeof(void*)); }
 
