@@ -1,4 +1,5 @@
 #include "any/any.hpp"
+#include "any/row.hpp"
 
 #include <gtest/gtest.h>
 
@@ -22,8 +23,6 @@ void* operator new(std::size_t n) {
 }
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-
-#include "any/row.hpp"
 
 TEST(Any, IsTwoWords) { EXPECT_EQ(sizeof(any), 2 * sizeof(void*)); }
 
