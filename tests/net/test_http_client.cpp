@@ -217,6 +217,19 @@ TEST(Socket, RefusedConnectionNamesTheSystemError) {
   EXPECT_EQ(never.recv(10), "");
 }
 
+TEST(Socket, NameWithoutAddressFailsAtConnect) {
+  net::tcp_socket<char> s;
+  s.set_remote("no-such-host.invalid", 80);
+  EXPECT_EQ(s.remote.sin_addr.s_addr, INADDR_NONE);
+  std::string message = message_of([&] { s.connect(); });
+  EXPECT_EQ(message.rfind("socket connect error ", 0), 0u) << message;
+  s.close();
+  // A closed socket connects again with a fresh handle.
+  s.set_remote("127.0.0.1", 1);
+  message = message_of([&] { s.connect(); });
+  EXPECT_EQ(message.rfind("socket connect error 10061: ", 0), 0u) << message;
+}
+
 TEST(Socket, AddressesAndPorts) {
   net::tcp_socket<char> s;
   s.set_remote("192.168.0.1", 65616);  // 65536 + 80
