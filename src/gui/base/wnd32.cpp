@@ -1,0 +1,150 @@
+#include "gui/base/wnd32.hpp"
+
+#include <cstring>
+#include <exception>
+#include <functional>
+#include <stdexcept>
+#include <vector>
+
+#include "gui/base/thunk.hpp"
+#include "gui/widget/initor.hpp"
+
+namespace gui {
+namespace {
+
+#if defined(__x86_64__)
+// x64 has no thiscall: the stub replaced the HWND argument with the object.
+LRESULT CALLBACK thunk_entry(HWND object, UINT msg, WPARAM wparam, LPARAM lparam) {
+  wnd32* self = reinterpret_cast<wnd32*>(object);
+  return self->wnd_proc(self->hwnd, msg, wparam, lparam);
+}
+
+void* stub_target() { return reinterpret_cast<void*>(&thunk_entry); }
+#else
+// The code address of the non-virtual member: the first word of GCC's member pointer.
+void* stub_target() {
+  LRESULT (VEX_THISCALL wnd32::*member)(HWND, UINT, WPARAM, LPARAM) = &wnd32::wnd_proc;
+  void* address;
+  std::memcpy(&address, &member, sizeof address);
+  return address;
+}
+#endif
+
+void set_long_and_reframe(HWND hwnd, int index, long value) {
+  SetWindowLongA(hwnd, index, value);
+  SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
+               SWP_FRAMECHANGED | SWP_NOZORDER | SWP_NOMOVE | SWP_NOSIZE);
+}
+
+}  // namespace
+
+using std::placeholders::_1;
+
+wnd32::wnd32() {
+  thunk = make_thunk(this, stub_target());
+  text.get = std::bind(&wnd32::get_text, this);
+  text.set = std::bind(&wnd32::set_text, this, _1);
+  visible.get = std::bind(&wnd32::get_visible, this);
+  visible.set = std::bind(&wnd32::set_visible, this, _1);
+  style.get = std::bind(&wnd32::get_style, this);
+  style.set = std::bind(&wnd32::set_style, this, _1);
+  ex_style.get = std::bind(&wnd32::get_ex_style, this);
+  ex_style.set = std::bind(&wnd32::set_ex_style, this, _1);
+  enabled.get = std::bind(&wnd32::get_enabled, this);
+  enabled.set = std::bind(&wnd32::set_enabled, this, _1);
+  rect.get = std::bind(&wnd32::get_rect, this);
+  rect.set = std::bind(&wnd32::set_rect, this, _1);
+  client_rect.get = std::bind(&wnd32::get_client_rect, this);
+  capture.set = std::bind(&wnd32::set_capture, this, _1);
+}
+
+wnd32::~wnd32() {
+  unsubclass();
+  free_thunk(thunk);
+}
+
+void wnd32::unsubclass() {
+  if (hwnd && old_proc && IsWindow(hwnd) &&
+      GetWindowLongPtrA(hwnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(thunk)) {
+    SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old_proc));
+  }
+  old_proc = nullptr;
+}
+
+std::string wnd32::class_name() {
+  throw std::runtime_error("wnd32::class_name should not be called");
+}
+
+void wnd32::set_init(initor::base* record) { init.reset(record); }
+
+void wnd32::subclass() {
+  old_proc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(thunk)));
+}
+
+LRESULT VEX_THISCALL wnd32::wnd_proc(HWND h, UINT msg, WPARAM wparam, LPARAM lparam) {
+  wnd_msg m(msg, wparam, lparam);
+  try {
+    dispatch(m);
+    if (m.handled) return m.result;
+  } catch (const std::exception& e) {
+    OutputDebugStringA((std::string("window handler failed: ") + e.what()).c_str());
+  } catch (...) {
+    OutputDebugStringA("window handler failed with an unknown exception");
+  }
+  return CallWindowProcA(old_proc, h, msg, wparam, lparam);
+}
+
+// -- properties --
+
+std::string wnd32::get_text() {
+  const int length = GetWindowTextLengthA(hwnd) + 1;
+  std::vector<char> buffer(length);
+  const int copied = GetWindowTextA(hwnd, buffer.data(), length);
+  return std::string(buffer.data(), copied > 0 ? copied : 0);
+}
+
+void wnd32::set_text(const std::string& value) { SetWindowTextA(hwnd, value.c_str()); }
+
+bool wnd32::get_visible() { return IsWindowVisible(hwnd) != 0; }
+
+void wnd32::set_visible(const bool& value) { ShowWindow(hwnd, value ? SW_SHOW : SW_HIDE); }
+
+long wnd32::get_style() { return GetWindowLongA(hwnd, GWL_STYLE); }
+
+void wnd32::set_style(const long& value) { set_long_and_reframe(hwnd, GWL_STYLE, value); }
+
+long wnd32::get_ex_style() { return GetWindowLongA(hwnd, GWL_EXSTYLE); }
+
+void wnd32::set_ex_style(const long& value) { set_long_and_reframe(hwnd, GWL_EXSTYLE, value); }
+
+bool wnd32::get_enabled() { return IsWindowEnabled(hwnd) != 0; }
+
+void wnd32::set_enabled(const bool& value) { EnableWindow(hwnd, value); }
+
+gui::rect wnd32::get_rect() {
+  RECT r{};
+  GetWindowRect(hwnd, &r);
+  POINT corner{r.left, r.top};
+  if (parent) ScreenToClient(parent->hwnd, &corner);
+  return gui::rect{corner.x, corner.y, r.right - r.left, r.bottom - r.top};
+}
+
+void wnd32::set_rect(const gui::rect& value) {
+  MoveWindow(hwnd, value.x, value.y, value.width, value.height, TRUE);
+}
+
+gui::rect wnd32::get_client_rect() {
+  RECT r{};
+  GetClientRect(hwnd, &r);
+  return gui::rect{r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+void wnd32::set_capture(const bool& value) {
+  if (value)
+    SetCapture(hwnd);
+  else
+    ReleaseCapture();
+}
+
+}  // namespace gui

@@ -1,0 +1,87 @@
+#pragma once
+// The root of every window object: the native handle, the container, the construction
+// record, the stub that leads the native window here, and the properties every window has.
+//
+// No virtual destructor: every object is owned by a std::shared_ptr made from its own most
+// derived class, whose deleter runs the right destructor.
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "gui/base/geometry.hpp"
+#include "gui/base/property.hpp"
+#include "gui/base/wnd_msg.hpp"
+
+#if defined(__i386__)
+#define VEX_THISCALL __thiscall
+#else
+#define VEX_THISCALL
+#endif
+
+namespace gui {
+
+namespace initor {
+struct base;
+}
+
+class wnd32 : public std::enable_shared_from_this<wnd32> {
+ public:
+  wnd32();
+  ~wnd32();
+  wnd32(const wnd32&) = delete;
+  wnd32& operator=(const wnd32&) = delete;
+
+  virtual void create() {}
+  virtual void dispatch(wnd_msg&) {}
+  virtual std::string class_name();
+
+  // Reached only through the stub. A handler's exception stops here: it is reported with
+  // OutputDebugStringA and the previous procedure handles the message.
+  LRESULT VEX_THISCALL wnd_proc(HWND h, UINT msg, WPARAM wparam, LPARAM lparam);
+
+  // Installs the stub as the native window's procedure; the previous one goes to old_proc.
+  void subclass();
+
+  // Takes ownership of a newly made record, replacing the current one.
+  void set_init(initor::base* record);
+
+  HWND hwnd = nullptr;
+  std::shared_ptr<wnd32> parent;
+  std::shared_ptr<initor::base> init;
+  WNDPROC old_proc = nullptr;
+  unsigned char* thunk = nullptr;
+
+  property<std::string> text;
+  property<bool> visible;
+  property<long> style;
+  property<long> ex_style;
+  property<bool> enabled;
+  property<gui::rect> rect;
+  read_only_property<gui::rect> client_rect;
+  write_only_property<bool> capture;
+
+ protected:
+  // Puts the previous procedure back while the native window lives, so that Windows never
+  // calls a freed stub. Derived destructors call it before their members go.
+  void unsubclass();
+
+ private:
+  std::string get_text();
+  void set_text(const std::string& value);
+  bool get_visible();
+  void set_visible(const bool& value);
+  long get_style();
+  void set_style(const long& value);
+  long get_ex_style();
+  void set_ex_style(const long& value);
+  bool get_enabled();
+  void set_enabled(const bool& value);
+  gui::rect get_rect();
+  void set_rect(const gui::rect& value);
+  gui::rect get_client_rect();
+  void set_capture(const bool& value);
+};
+
+}  // namespace gui

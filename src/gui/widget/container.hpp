@@ -1,0 +1,73 @@
+#pragma once
+// Containers hold child windows, create them in the order added, lay them out, and pass a
+// control's notification back to the control itself so that it fires its own signal.
+//
+//   auto w = gui::make_window();
+//   w->add(title_label, title_edit, list);
+//   w->create();            // creates the children, then lays them out
+//   gui::run_message_loop();
+
+#include <memory>
+#include <vector>
+
+#include "gui/base/wnd_base.hpp"
+#include "gui/layout/eva.hpp"
+#include "gui/widget/events.hpp"
+#include "gui/widget/initor.hpp"
+#include "gui/widget/widget_base.hpp"
+
+namespace gui {
+
+// WM_COMMAND and WM_NOTIFY: post WM_USER + the notification code to the sending control,
+// with the parameters unchanged, and mark the message handled. Anything else: nothing.
+void reflect(wnd_msg& m);
+
+template <typename E = event::base>
+class container : public wnd_base<E> {
+ public:
+  template <typename... C>
+  void add(const C&... child) {
+    (add_one(child), ...);
+  }
+
+  void create() override {
+    layout = this->init->layout.value;
+    wnd_base<E>::create();
+    for (const auto& child : children) child->create();
+    relayout();
+  }
+
+  void dispatch(wnd_msg& m) override {
+    if (m.msg == WM_SIZE) relayout();  // children are in place before on_size runs
+    reflect(m);
+    if (!m.handled) this->events.dispatch(m);
+  }
+
+  void relayout() {
+    if (layout) layout->apply(this->shared_from_this(), children);
+  }
+
+  std::vector<std::shared_ptr<wnd32>> children;
+  std::shared_ptr<gui::layout::base> layout;
+
+ private:
+  void add_one(const std::shared_ptr<wnd32>& child) {
+    children.push_back(child);
+    child->parent = this->shared_from_this();
+  }
+};
+
+class panel : public container<> {
+ public:
+  std::string class_name() override { return basic_class_name(); }
+};
+
+// The top-level window: its WM_DESTROY ends the message loop.
+class window : public panel {
+ public:
+  void dispatch(wnd_msg& m) override;
+};
+
+std::shared_ptr<window> make_window();
+
+}  // namespace gui

@@ -1,0 +1,48 @@
+#pragma once
+// A one-line text box.
+
+#include <memory>
+#include <string>
+
+#include "gui/widget/events.hpp"
+#include "gui/widget/initor.hpp"
+#include "gui/widget/widget_base.hpp"
+
+namespace gui {
+
+namespace initor {
+
+// WS_BORDER | ES_AUTOHSCROLL, 100 by 22
+struct edit : base {
+  edit() : read_only(this, false), password(this, false), password_char(this, 0) {
+    add_style(0x00800080);
+    size(100, 22);
+  }
+  field<bool, edit> read_only;
+  field<bool, edit> password;
+  // 0 keeps Windows' own character.
+  field<char, edit> password_char;
+};
+
+}  // namespace initor
+
+class edit : public widget_base<event::base> {
+ public:
+  edit();
+
+  void create() override;
+  std::string class_name() override { return "edit"; }
+
+  property<bool> read_only;
+  property<char> password_char;
+
+ private:
+  bool get_read_only();
+  void set_read_only(const bool& on);
+  char get_password_char();
+  void set_password_char(const char& c);
+};
+
+std::shared_ptr<edit> make_edit();
+
+}  // namespace gui

@@ -1,0 +1,56 @@
+#pragma once
+// Event sets: the signals a window object fires, and the mapping from native messages to
+// them. An event set never marks a message handled; its handlers do.
+
+#include "gui/base/geometry.hpp"
+#include "gui/base/wnd_msg.hpp"
+#include "gui/widget/mvc/signal.hpp"
+
+namespace gui {
+namespace event {
+
+class base {
+ public:
+  virtual ~base() = default;
+  virtual void dispatch(wnd_msg& m);
+
+  signal<void()> on_create;
+  signal<void(gui::pos)> on_move;
+  signal<void(gui::size)> on_size;
+  signal<void(bool)> on_activate;
+  signal<void(wnd_msg&)> on_paint;
+  signal<void(bool)> on_enable;
+  signal<void(wnd_msg&)> on_close;
+  signal<void()> on_quit;
+  signal<void(bool)> on_show;
+  signal<void(wnd_msg&)> on_moving;
+  signal<void(wnd_msg&)> on_sizing;
+  signal<void(wnd_msg&)> on_erase_background;
+  signal<void(char)> on_char;
+  signal<void(wnd_msg&)> on_mouse_move;
+  signal<void(wnd_msg&)> on_left_down;
+  signal<void(wnd_msg&)> on_left_up;
+  signal<void(wnd_msg&)> on_right_down;
+  signal<void(wnd_msg&)> on_right_up;
+  signal<void()> on_double_click;
+  signal<void(gui::pos)> on_context_menu;
+  signal<void()> on_set_focus;
+  signal<void()> on_kill_focus;
+};
+
+// A click arrives as BN_CLICKED reflected by the container: WM_USER + 0.
+class button : public base {
+ public:
+  void dispatch(wnd_msg& m) override;
+  signal<void()> on_click;
+};
+
+// A choice arrives as CBN_SELCHANGE reflected by the container: WM_USER + 1.
+class combo : public base {
+ public:
+  void dispatch(wnd_msg& m) override;
+  signal<void()> on_select;
+};
+
+}  // namespace event
+}  // namespace gui

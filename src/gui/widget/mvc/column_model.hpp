@@ -1,0 +1,45 @@
+#pragma once
+// Columns of a list and the formatters that turn one field of a row into a cell's text.
+
+#include <functional>
+#include <sstream>
+#include <string>
+
+#include "gui/widget/mvc/assertion.hpp"
+#include "gui/widget/mvc/observable_vector.hpp"
+#include "gui/widget/mvc/row.hpp"
+
+namespace gui {
+
+struct lv_column {
+  using formatter_t = std::function<std::string(row, std::string)>;
+
+  lv_column(std::string title_, std::string key_, int width_, formatter_t formatter_)
+      : title(std::move(title_)), key(std::move(key_)), width(width_),
+        formatter(std::move(formatter_)) {}
+
+  std::string title;
+  std::string key;
+  int width;
+  formatter_t formatter;
+};
+
+// The position of the first column showing `key`, or -1.
+int index_of_key(const observable_vector<lv_column>& columns, const std::string& key);
+
+// The field `key` of `r`, written with a stream's default formatting. The field must hold a
+// `_t`: a column over a field of another type is a programming error.
+template <typename _t>
+std::string format_field(const row& r, const std::string& key) {
+  const any& val = r.at(key);
+  VEX_CHECK(val.isA<_t>(), "val.isA<_t>()", "gui/widget/mvc/column_model");
+  std::stringstream out;
+  out << val.as<_t>();
+  return out.str();
+}
+
+// A flag reads "Yes" or "No", never an empty text.
+template <>
+std::string format_field<bool>(const row& r, const std::string& key);
+
+}  // namespace gui
