@@ -25,8 +25,7 @@ class probe_wnd : public gui::wnd_base<gui::event::base> {
 
 std::shared_ptr<probe_wnd> make_probe() {
   std::shared_ptr<probe_wnd> w(new probe_wnd);
-  // A popup with a border: top-level, but left alone by the X window manager, so that
-  // hiding and destroying it under Wine does not wait for the manager's answer.
+  // A bordered popup: a top-level window whose frame the style checks below can change.
   w->set_init(&(new gui::initor::window)->text("probe").pos(40, 50).size(240, 160));
   w->init->style(WS_POPUP | WS_VISIBLE | WS_BORDER | WS_CLIPCHILDREN);
   return w;

@@ -57,7 +57,7 @@ std::shared_ptr<gui::window> make_main(recording_layout** layout_out = nullptr) 
   auto w = gui::make_window();
   auto* l = new recording_layout;
   w->init->text("main").pos(20, 20).size(400, 300).layout(l);
-  // Unmanaged by the X window manager: destroying it under Wine does not wait for it.
+  // A bordered popup; the main window record's own style is checked on its own below.
   w->init->style(WS_POPUP | WS_VISIBLE | WS_BORDER | WS_CLIPCHILDREN);
   if (layout_out) *layout_out = l;
   return w;
