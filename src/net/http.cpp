@@ -1,5 +1,7 @@
 #include "net/http.hpp"
 
+#include "net/last_error.hpp"
+
 namespace net {
 
 std::shared_ptr<tcp_socket<char>> http::current() {
@@ -14,17 +16,34 @@ void http::connect() {
     std::lock_guard<std::mutex> lock(guard);
     previous = std::move(socket);
     socket = fresh;
+    cancelled = false;
     pending.clear();
   }
   // The old connection is closed before the new one is made.
   if (previous) previous->close();
   previous.reset();
   fresh->set_remote(host, port);
-  fresh->connect();
+  {
+    // Opening under the lock orders it against `close`: either the cancel comes first and
+    // no handle is opened, or it finds the handle and closes it.
+    std::lock_guard<std::mutex> lock(guard);
+    if (!cancelled) fresh->create();
+  }
+  if (fresh->handle == INVALID_SOCKET) {
+    WSASetLastError(WSAEINTR);
+    throw net_exception(last_error_text("socket connect error"));
+  }
+  fresh->connect_open();
 }
 
 void http::close() {
-  if (auto s = current()) s->close();
+  std::shared_ptr<tcp_socket<char>> s;
+  {
+    std::lock_guard<std::mutex> lock(guard);
+    cancelled = true;
+    s = socket;
+  }
+  if (s) s->close();
 }
 
 int http::send(const std::string& data) {

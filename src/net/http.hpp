@@ -44,6 +44,9 @@ class http {
   // `close` may read it; both hold this lock for the pointer only, never for a blocking call.
   std::shared_ptr<tcp_socket<char>> current();
   std::mutex guard;
+  // Set by `close`, cleared by `connect`: a cancel that lands before the new socket has a
+  // handle must still stop that connect.
+  bool cancelled = false;
   // Bytes read past the end of the previous response on this connection.
   std::string pending;
 };

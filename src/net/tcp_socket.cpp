@@ -22,10 +22,15 @@ void tcp_socket<char>::create() {
 }
 
 template <>
-void tcp_socket<char>::connect() {
-  if (handle == INVALID_SOCKET) create();
+void tcp_socket<char>::connect_open() {
   if (::connect(handle, reinterpret_cast<const sockaddr*>(&remote), 16) != 0)
     throw net_exception(last_error_text("socket connect error"));
+}
+
+template <>
+void tcp_socket<char>::connect() {
+  if (handle == INVALID_SOCKET) create();
+  connect_open();
 }
 
 template <>

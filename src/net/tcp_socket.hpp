@@ -33,7 +33,11 @@ class tcp_socket {
     remote.set_port(static_cast<unsigned short>(port & 0xffff));
   }
   void create();
+  // Opens a handle if there is none, then connects it.
   void connect();
+  // Connects the handle as it stands, never opening one: a handle closed meanwhile by a
+  // cancel makes this fail instead of quietly connecting a fresh one.
+  void connect_open();
   // One system send or recv each; they never throw. `recv` gives an empty text when the
   // peer closed, the read failed or the socket was closed.
   int send(const Char* data, int length);
@@ -46,6 +50,14 @@ class tcp_socket {
   std::atomic<SOCKET> handle{INVALID_SOCKET};
   inet_address remote;
 };
+
+// The system works on bytes only; these are defined in the library.
+template <> void tcp_socket<char>::create();
+template <> void tcp_socket<char>::connect_open();
+template <> void tcp_socket<char>::connect();
+template <> int tcp_socket<char>::send(const char* data, int length);
+template <> std::string tcp_socket<char>::recv(int maximum);
+template <> void tcp_socket<char>::close();
 
 // Starts Winsock 2.2 during static initialisation.
 struct winsock_init {

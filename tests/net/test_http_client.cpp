@@ -29,7 +29,8 @@ class Loopback : public testing::Test {
     ASSERT_EQ(listen(listener, 4), 0);
   }
   void TearDown() override {
-    closesocket(listener);
+    if (listener != INVALID_SOCKET) closesocket(listener);
+    listener = INVALID_SOCKET;
     if (server.joinable()) server.join();
   }
 
@@ -132,25 +133,41 @@ TEST_F(Loopback, ServerClosingAfterAReplyFailsTheNextExchange) {
   EXPECT_EQ(client.read_response().body, "ok");
   client.post("/", "", http_headers());
   EXPECT_EQ(message_of([&] { client.read_response(); }), no_head);
-  // A fresh connect starts over.
+  // A fresh connect starts over, also after a cancel that found nothing to stop.
+  client.close();
   client.connect();
   client.post("/", "", http_headers());
   EXPECT_EQ(client.read_response().body, "ok");
 }
+
+// Signals once the body has started to arrive, as the read for the rest of it begins: a
+// close from then on, before or during that blocking read, must end it.
+struct watched_http : net::http {
+  std::string recv(int maximum) override {
+    if (body_started) SetEvent(reading_rest);
+    std::string piece = net::http::recv(maximum);
+    if (piece.find("partial") != std::string::npos) body_started = true;
+    return piece;
+  }
+  HANDLE reading_rest = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  bool body_started = false;
+};
 
 TEST_F(Loopback, CloseFromAnotherThreadEndsABlockedRead) {
   HANDLE replied = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   serve([&](SOCKET c) {
     read_request(c);
     send_all(c, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npartial");
-    WaitForSingleObject(replied, 10000);  // never completes the body
+    // The rest comes only if the cancel failed to end the read, which then succeeds.
+    if (WaitForSingleObject(replied, 10000) == WAIT_TIMEOUT) send_all(c, std::string(93, 'x'));
   });
-  net::http client;
+  watched_http client;
   client.set_address("127.0.0.1", port);
   client.connect();
   client.post("/", "", http_headers());
   std::thread cancel([&] {
-    Sleep(200);
+    WaitForSingleObject(client.reading_rest, 10000);
+    Sleep(100);  // most likely inside the blocking recv by now; either way the read must end
     client.close();
   });
   EXPECT_EQ(message_of([&] { client.read_response(); }),
@@ -160,6 +177,7 @@ TEST_F(Loopback, CloseFromAnotherThreadEndsABlockedRead) {
   // Every later use of the closed socket fails at once.
   EXPECT_EQ(client.recv(10), "");
   EXPECT_EQ(message_of([&] { client.read_response(); }), no_head);
+  CloseHandle(client.reading_rest);
   CloseHandle(replied);
 }
 
@@ -187,6 +205,8 @@ TEST_F(Loopback, CloseDuringConnectMakesItFail) {
   const std::string message = message_of([&] { client.connect(); });
   cancel.join();
   EXPECT_EQ(message.rfind("socket connect error ", 0), 0u) << message;
+  // Ended by the cancel, not by the system giving up on the peer.
+  EXPECT_EQ(message.find(" 10060: "), std::string::npos) << message;
   for (SOCKET s : fillers) closesocket(s);
 }
 

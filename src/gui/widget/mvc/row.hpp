@@ -1,13 +1,10 @@
 #pragma once
-// A row record: one archive entry or combo box item, its fields by name.
+// The toolkit's rows are the application's row record: one archive entry or combo box item.
 
-#include <map>
-#include <string>
-
-#include "any/any.hpp"
+#include "any/row.hpp"
 
 namespace gui {
 
-using row = std::map<std::string, any>;
+using ::row;
 
 }  // namespace gui
