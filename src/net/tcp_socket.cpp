@@ -1,5 +1,7 @@
 #include "net/tcp_socket.hpp"
 
+#include <cstdio>
+
 #include "net/last_error.hpp"
 
 namespace net {
@@ -60,15 +62,16 @@ winsock_init::winsock_init() {
 }
 
 namespace {
-// Nothing can handle a failure this early; report it and stop with a non-zero code rather
-// than let the exception end the program without a word.
+// Nothing can handle a failure this early; say why on standard error and stop with code 1
+// rather than let the exception end the program without a word.
 struct start_winsock {
   start_winsock() {
     try {
       winsock_init init;
     } catch (const net_exception& e) {
-      OutputDebugStringA(e.what());
-      ExitProcess(3);
+      std::fprintf(stderr, "%s\n", e.what());
+      std::fflush(stderr);
+      ExitProcess(1);
     }
   }
 } started;

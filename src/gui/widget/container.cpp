@@ -20,9 +20,27 @@ void reflect(wnd_msg& m) {
   }
 }
 
+namespace {
+// Private to `window::call`; wParam carries the function.
+constexpr UINT call_message = WM_APP + 0x3c1;
+}  // namespace
+
 void window::dispatch(wnd_msg& m) {
+  if (m.msg == call_message) {
+    (*reinterpret_cast<const std::function<void()>*>(m.wparam))();
+    m.handled = true;
+    return;
+  }
   if (m.msg == WM_DESTROY) PostQuitMessage(0);
   panel::dispatch(m);
+}
+
+void window::call(const std::function<void()>& f) {
+  if (!hwnd) {
+    f();
+    return;
+  }
+  SendMessageA(hwnd, call_message, reinterpret_cast<WPARAM>(&f), 0);
 }
 
 std::shared_ptr<window> make_window() {

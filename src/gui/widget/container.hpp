@@ -7,6 +7,7 @@
 //   w->create();            // creates the children, then lays them out
 //   gui::run_message_loop();
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -66,6 +67,11 @@ class panel : public container<> {
 class window : public panel {
  public:
   void dispatch(wnd_msg& m) override;
+
+  // Runs `f` on the thread that owns the native window and returns when it has run, so
+  // that another thread can change what the window thread reads without a lock. Before
+  // the window exists `f` runs at once; once it is destroyed `f` does not run.
+  void call(const std::function<void()>& f);
 };
 
 std::shared_ptr<window> make_window();

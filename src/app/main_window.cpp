@@ -1,0 +1,121 @@
+#include "app/main_window.hpp"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <functional>
+#include <optional>
+
+#include "app/archive_site.hpp"
+#include "app/browse_url.hpp"
+#include "app/html_text.hpp"
+#include "app/state_store.hpp"
+#include "app/vocabularies.hpp"
+#include "app/widgets.hpp"
+#include "gui/layout/eva.hpp"
+#include "gui/widget/mvc/column_model.hpp"
+
+namespace {
+
+// The url of the list's selected row, or nothing when no row is selected.
+std::optional<std::string> selected_url(int& index) {
+  index = entry_list->selected.get();
+  if (index < 0 || static_cast<std::size_t>(index) >= entry_list->rows.size()) return std::nullopt;
+  const row& r = entry_list->rows[static_cast<std::size_t>(index)];
+  const auto url = r.find("url");
+  if (url == r.end() || !url->second.isA<std::string>()) return std::nullopt;
+  return url->second.as<std::string>();
+}
+
+// The box's items, then its first one selected, so that a first start (or a state file
+// that selects nothing valid) still queries with the site's defaults.
+void fill(gui::combo_ex& box, const std::vector<row>& items) {
+  for (const row& item : items) box.items.push_back(item);
+  box.selected.set(0);
+}
+
+gui::layout::eva* main_layout() {
+  using gui::layout::eva;
+  const char e = ' ', h = '-', v = '|';
+  auto* l = new eva(10, 5);
+  l->margins = gui::layout::margins(10, 10, 10, 10);
+  *l << 70 << 10 << 100 << 10 << 'x'
+     << 0 << e << e << e << e << entry_list
+     << 24 << title_label << e << title_edit << e << v
+     << 24 << difficulty_label << e << difficulty_combo << e << v
+     << 24 << platform_label << e << platform_combo << e << v
+     << 24 << language_label << e << language_combo << e << v
+     << 24 << type_label << e << type_combo << e << v
+     << 24 << sort_label << e << sort_combo << e << v
+     << 'd' << refresh_button << h << h << e << v
+     << 10 << progress_bar << h << h << e << v
+     << 'x' << e << e << e << e << v;
+  return l;
+}
+
+}  // namespace
+
+void build_main_window() {
+  refresh_button->events.on_click.add(std::bind(&refresh_state::fire, &refresh_controller));
+
+  entry_list->columns.push_back(gui::lv_column("Name", "name", 180, format_name));
+  entry_list->columns.push_back(gui::lv_column("Done", "done", 60, format_done));
+  entry_list->events.on_double_click.add(open_selected);
+  entry_list->events.on_context_menu.add(show_mark_menu);
+
+  gui::layout::eva* layout = main_layout();
+  auto* rec = new gui::initor::window;
+  rec->text(archive_host).size(500, 300).resizable(true).layout(layout);
+  main_window->set_init(rec);
+
+  main_window->add(title_label, title_edit, difficulty_label, difficulty_combo, platform_label,
+                   platform_combo, language_label, language_combo, type_label, type_combo,
+                   sort_label, sort_combo, progress_bar, refresh_button, entry_list);
+  main_window->create();
+
+  mark_menu.add_item("mark as cracked", 1);
+  mark_menu.add_item("mark as uncracked", 2);
+  mark_menu.on_command = on_mark;
+
+  fill(*difficulty_combo, difficulty_items());
+  fill(*platform_combo, platform_items());
+  fill(*language_combo, language_items());
+  fill(*type_combo, type_items());
+  fill(*sort_combo, sort_items());
+
+  load_gui_state();
+  main_window->events.on_close.add(save_gui_state);
+}
+
+void on_mark(int id) {
+  if (id != 1 && id != 2) return;
+  int index;
+  const std::optional<std::string> url = selected_url(index);
+  if (!url) return;
+  if (id == 1) cracked_urls[*url] = true;
+  else cracked_urls.erase(*url);
+  entry_list->update(index, "done", any(0), any(0));
+}
+
+std::string format_done(row r, std::string /*key*/) {
+  const auto url = r.find("url");
+  if (url == r.end() || !url->second.isA<std::string>()) return std::string();
+  return cracked_urls.count(url->second.as<std::string>()) ? "Yes" : "";
+}
+
+std::string format_name(row r, std::string key) {
+  // Rows may come from a damaged state file; a name that is not a text shows as nothing.
+  const auto name = r.find(key);
+  if (name == r.end() || !name->second.isA<std::string>()) return std::string();
+  return decode_character_references(name->second.as<std::string>());
+}
+
+void open_selected() {
+  int index;
+  const std::optional<std::string> url = selected_url(index);
+  if (!url) return;
+  if (const std::optional<std::string> address = archive_page_address(archive_base_url(), *url))
+    ShellExecuteA(nullptr, "open", address->c_str(), nullptr, nullptr, SW_SHOW);
+}
+
+void show_mark_menu(gui::pos /*where*/) { mark_menu.show_at_cursor(); }

@@ -1,0 +1,22 @@
+#pragma once
+// The main window: its widgets in the grid, the filter boxes filled, the popup menu for
+// marking entries, and the handlers that tie them to the controller and the state file.
+
+#include <string>
+
+#include "any/row.hpp"
+#include "gui/base/geometry.hpp"
+
+void build_main_window();
+
+// The popup menu's choice: 1 marks the selected entry as cracked, 2 as uncracked, 0 (the
+// menu was dismissed) does nothing. Nothing happens without a selected row.
+void on_mark(int id);
+// The "Done" column: "Yes" for an entry whose url is marked.
+std::string format_done(row r, std::string key);
+// The "Name" column: the name as a reader sees it, character references decoded.
+std::string format_name(row r, std::string key);
+// Opens the selected entry's page on the site in the browser; a link that would lead off
+// the site, or no selected row, opens nothing.
+void open_selected();
+void show_mark_menu(gui::pos where);

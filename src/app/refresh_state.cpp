@@ -1,0 +1,43 @@
+#include "app/refresh_state.hpp"
+
+#include "app/refresh.hpp"
+#include "app/widgets.hpp"
+
+refresh_state::refresh_state() {
+  worker.assign(threading::task([this] { run_refresh(*this); }));
+  // No native window exists yet: only the state matters here, the idle look comes from
+  // the widgets' own construction values.
+  enter_refresh();
+}
+
+void refresh_state::enter_refresh() {
+  refresh_button->text.set("Refresh");
+  progress_bar->visible.set(false);
+  set_state(&refresh_state::enter_loading);
+}
+
+void refresh_state::enter_loading() {
+  entry_list->rows.clear();
+  progress_bar->value.set(0);
+  progress_bar->visible.set(true);
+  cancel_requested = false;
+  worker.start();
+  refresh_button->text.set("Loading");
+  set_state(&refresh_state::cancel);
+}
+
+void refresh_state::cancel() {
+  cancel_requested = true;
+  client.close();
+}
+
+void refresh_state::finish() {
+  HANDLE running = worker.thread_handle;
+  if (!running || WaitForSingleObject(running, 0) != WAIT_TIMEOUT) return;
+  cancel();
+  // The worker may be inside a message it sent to this thread; keep handling those.
+  while (MsgWaitForMultipleObjects(1, &running, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  }
+}

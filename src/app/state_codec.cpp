@@ -1,0 +1,159 @@
+#include "app/state_codec.hpp"
+
+#include <utility>
+
+void write_int(std::ostream& out, int value) {
+  const auto v = static_cast<std::uint32_t>(value);
+  const char bytes[4] = {static_cast<char>(v & 0xff), static_cast<char>((v >> 8) & 0xff),
+                         static_cast<char>((v >> 16) & 0xff), static_cast<char>((v >> 24) & 0xff)};
+  out.write(bytes, 4);
+}
+
+void write_string(std::ostream& out, const std::string& text) {
+  write_int(out, static_cast<int>(text.size()));
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+void write_value(std::ostream& out, const any& value) {
+  if (value.isA<std::string>()) {
+    write_int(out, tag_string);
+    write_string(out, value.as<std::string>());
+  } else if (value.isA<bool>()) {
+    write_int(out, tag_bool);
+    out.put(value.as<bool>() ? 1 : 0);
+  } else {
+    write_int(out, tag_other);
+  }
+}
+
+void write_gui_state(std::ostream& out, const gui_state_data& state) {
+  write_int(out, static_cast<int>(state.cracked_urls.size()));
+  for (const auto& mark : state.cracked_urls) {
+    write_string(out, mark.first);
+    out.put(mark.second ? 1 : 0);
+  }
+  write_int(out, static_cast<int>(state.rows.size()));
+  for (const row& r : state.rows) {
+    write_int(out, static_cast<int>(r.size()));
+    for (const auto& field : r) {
+      write_string(out, field.first);
+      write_value(out, field.second);
+    }
+  }
+  write_int(out, state.selected);
+  write_string(out, state.title);
+  for (int index : state.filters) write_int(out, index);
+}
+
+namespace {
+
+// Reads from a stream of known size; every read fails, and keeps failing, once the data
+// runs out or a length cannot fit in what is left.
+class reader {
+ public:
+  reader(std::istream& in_, std::uint64_t size) : in(in_), left(size) {}
+
+  bool read_int(int& value) {
+    unsigned char b[4];
+    if (!take(reinterpret_cast<char*>(b), 4)) return false;
+    value = static_cast<int>(static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
+                             static_cast<std::uint32_t>(b[2]) << 16 |
+                             static_cast<std::uint32_t>(b[3]) << 24);
+    return true;
+  }
+
+  bool read_byte(char& c) { return take(&c, 1); }
+
+  bool read_string(std::string& text) {
+    int length;
+    if (!read_int(length) || length < 0 || static_cast<std::uint64_t>(length) > left) return fail();
+    text.assign(static_cast<std::size_t>(length), '\0');
+    return length == 0 || take(&text[0], length);
+  }
+
+  // A count of items, each at least `least` bytes long, that the rest of the file can hold.
+  bool read_count(int& count, std::uint64_t least) {
+    if (!read_int(count) || count < 0 || static_cast<std::uint64_t>(count) * least > left) return fail();
+    return true;
+  }
+
+  bool read_value(any& value) {
+    int tag;
+    if (!read_int(tag)) return false;
+    if (tag == tag_string) {
+      std::string text;
+      if (!read_string(text)) return false;
+      value = text;
+    } else if (tag == tag_bool) {
+      char b;
+      if (!read_byte(b)) return false;
+      value = b != 0;
+    } else {
+      value.clear();
+    }
+    return true;
+  }
+
+ private:
+  bool take(char* data, std::uint64_t n) {
+    if (failed || n > left || !in.read(data, static_cast<std::streamsize>(n))) return fail();
+    left -= n;
+    return true;
+  }
+  bool fail() {
+    failed = true;
+    return false;
+  }
+
+  std::istream& in;
+  std::uint64_t left;
+  bool failed = false;
+};
+
+// Smallest encodings: a mark is an empty url and its byte; a row its field count; a field an
+// empty key and a tag without payload.
+constexpr std::uint64_t least_mark = 5, least_row = 4, least_field = 8;
+
+bool read_row(reader& r, row& out) {
+  int fields;
+  if (!r.read_count(fields, least_field)) return false;
+  for (int i = 0; i < fields; ++i) {
+    std::string key;
+    any value;
+    if (!r.read_string(key) || !r.read_value(value)) return false;
+    out[key] = value;
+  }
+  return true;
+}
+
+}  // namespace
+
+gui_state_read read_gui_state(std::istream& in, std::uint64_t size) {
+  gui_state_read state;
+  reader r(in, size);
+  int count;
+  if (!r.read_count(count, least_mark)) return state;
+  for (int i = 0; i < count; ++i) {
+    std::string url;
+    char flag;
+    if (!r.read_string(url) || !r.read_byte(flag)) return state;
+    state.cracked_urls[url] = flag != 0;
+  }
+  if (!r.read_count(count, least_row)) return state;
+  for (int i = 0; i < count; ++i) {
+    row entry;
+    if (!read_row(r, entry)) return state;
+    state.rows.push_back(std::move(entry));
+  }
+  int number;
+  if (!r.read_int(number)) return state;
+  state.selected = number;
+  std::string title;
+  if (!r.read_string(title)) return state;
+  state.title = title;
+  for (auto& filter : state.filters) {
+    if (!r.read_int(number)) return state;
+    filter = number;
+  }
+  return state;
+}

@@ -1,0 +1,82 @@
+#include "app/state_store.hpp"
+
+#include <windows.h>
+
+#include <fstream>
+#include <vector>
+
+#include "app/state_codec.hpp"
+#include "app/widgets.hpp"
+
+std::string current_directory() {
+  // The length can change between the two calls (another thread may change directory);
+  // ask again until the buffer was large enough.
+  DWORD size = GetCurrentDirectoryA(0, nullptr);
+  while (size > 0) {
+    std::vector<char> buffer(size);
+    const DWORD length = GetCurrentDirectoryA(size, buffer.data());
+    if (length < size) return std::string(buffer.data(), length);
+    size = length;
+  }
+  return std::string();
+}
+
+std::string state_file_path() { return current_directory() + "/gui_state"; }
+
+namespace {
+
+// The four filters the file keeps, in its order; the sort order is not kept.
+std::vector<gui::combo_ex*> filter_boxes() {
+  return {difficulty_combo.get(), platform_combo.get(), language_combo.get(), type_combo.get()};
+}
+
+}  // namespace
+
+void save_gui_state(gui::wnd_msg& /*close_message*/) {
+  gui_state_data state;
+  state.cracked_urls = cracked_urls;
+  state.rows = entry_list->rows.elements;
+  state.selected = entry_list->selected.get();
+  state.title = title_edit->text.get();
+  const std::vector<gui::combo_ex*> boxes = filter_boxes();
+  for (int i = 0; i < 4; ++i) state.filters[i] = boxes[i]->selected.get();
+
+  const std::string path = state_file_path();
+  const std::string temporary = path + ".tmp";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out) return;
+    write_gui_state(out, state);
+    out.close();
+    if (!out) {
+      DeleteFileA(temporary.c_str());
+      return;
+    }
+  }
+  if (!MoveFileExA(temporary.c_str(), path.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    DeleteFileA(temporary.c_str());
+}
+
+void load_gui_state() {
+  std::ifstream in(state_file_path(), std::ios::binary | std::ios::ate);
+  if (!in) return;
+  const std::streamoff size = in.tellg();
+  if (size < 0) return;
+  in.seekg(0);
+  gui_state_read state = read_gui_state(in, static_cast<std::uint64_t>(size));
+
+  for (const auto& mark : state.cracked_urls) cracked_urls[mark.first] = mark.second;
+  for (row& r : state.rows) entry_list->rows.elements.push_back(std::move(r));
+  entry_list->refill();
+  const int rows = static_cast<int>(entry_list->rows.size());
+  if (state.selected && *state.selected >= 0 && *state.selected < rows)
+    entry_list->selected.set(*state.selected);
+  if (state.title) title_edit->text.set(*state.title);
+  const std::vector<gui::combo_ex*> boxes = filter_boxes();
+  for (int i = 0; i < 4; ++i) {
+    const int items = static_cast<int>(boxes[i]->items.size());
+    if (state.filters[i] && *state.filters[i] >= 0 && *state.filters[i] < items)
+      boxes[i]->selected.set(*state.filters[i]);
+  }
+}

@@ -1,0 +1,172 @@
+// The assembled main window in this process: what a state file restores, marking entries,
+// and what closing writes back.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "app/main_window.hpp"
+#include "app/state_codec.hpp"
+#include "app/state_store.hpp"
+#include "app/widgets.hpp"
+
+namespace {
+
+row entry(const std::string& url, const std::string& name) {
+  row r;
+  r["url"] = url;
+  r["name"] = name;
+  r["difficulty"] = std::string("2 - Needs a little brain (or luck)");
+  r["solved"] = false;
+  return r;
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream all;
+  all << in.rdbuf();
+  return all.str();
+}
+
+std::string cell(int item, int sub_item) {
+  char buffer[256] = {};
+  LVITEMA it = {};
+  it.iSubItem = sub_item;
+  it.pszText = buffer;
+  it.cchTextMax = sizeof buffer;
+  SendMessageA(entry_list->hwnd, LVM_GETITEMTEXTA, item, reinterpret_cast<LPARAM>(&it));
+  return buffer;
+}
+
+int item_count() { return static_cast<int>(SendMessageA(entry_list->hwnd, LVM_GETITEMCOUNT, 0, 0)); }
+
+class MainWindow : public testing::Test {
+ protected:
+  // One main window per process, as in the program: built once over a prepared state file
+  // in a directory of its own.
+  static void SetUpTestSuite() {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    directory = std::string(temp) + "vex_main_window_" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(directory.c_str(), nullptr);
+    SetCurrentDirectoryA(directory.c_str());
+
+    gui_state_data stored;
+    stored.cracked_urls["/v/1"] = true;
+    stored.rows = {entry("/v/1", "A &amp; B"), entry("/v/2", "two"), entry("@evil.example/", "x")};
+    stored.selected = 1;
+    stored.title = "key gen";
+    stored.filters[0] = 3;   // difficulty
+    stored.filters[1] = 99;  // platform: no such item
+    stored.filters[2] = -1;  // language: none
+    stored.filters[3] = 2;   // type
+    std::ofstream out("gui_state", std::ios::binary);
+    write_gui_state(out, stored);
+    out.close();
+
+    build_main_window();
+  }
+
+  static std::string directory;
+};
+
+std::string MainWindow::directory;
+
+}  // namespace
+
+TEST_F(MainWindow, StateFileIsInTheCurrentDirectory) {
+  EXPECT_EQ(state_file_path(), current_directory() + "/gui_state");
+  char here[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, here);
+  EXPECT_EQ(current_directory(), here);
+}
+
+TEST_F(MainWindow, RestoresRowsMarksSelectionTitleAndFilters) {
+  ASSERT_EQ(item_count(), 3);
+  EXPECT_EQ(cell(0, 0), "A & B");  // shown decoded, stored as the site wrote it
+  EXPECT_EQ(cell(0, 1), "Yes");
+  EXPECT_EQ(cell(1, 0), "two");
+  EXPECT_EQ(cell(1, 1), "");
+  EXPECT_EQ(entry_list->rows[0].at("name").as<std::string>(), "A &amp; B");
+  EXPECT_EQ(entry_list->selected.get(), 1);
+  EXPECT_EQ(title_edit->text.get(), "key gen");
+  EXPECT_EQ(difficulty_combo->selected.get(), 3);
+  // Indexes the boxes cannot show leave their first item, the site's default, selected.
+  EXPECT_EQ(platform_combo->selected.get(), 0);
+  EXPECT_EQ(language_combo->selected.get(), 0);
+  EXPECT_EQ(type_combo->selected.get(), 2);
+  EXPECT_EQ(sort_combo->selected.get(), 0);
+  EXPECT_EQ(difficulty_combo->items.size(), 10u);
+  EXPECT_EQ(platform_combo->items.size(), 13u);
+  EXPECT_EQ(language_combo->items.size(), 10u);
+  EXPECT_EQ(type_combo->items.size(), 5u);
+  EXPECT_EQ(sort_combo->items.size(), 6u);
+  EXPECT_EQ(main_window->text.get(), "localhost");
+  EXPECT_EQ(refresh_button->text.get(), "Refresh");
+  EXPECT_FALSE(progress_bar->visible.get());
+}
+
+TEST_F(MainWindow, MarkingShowsAtOnceAndDismissingChangesNothing) {
+  entry_list->selected.set(1);
+  on_mark(1);
+  EXPECT_EQ(cracked_urls.count("/v/2"), 1u);
+  EXPECT_EQ(cell(1, 1), "Yes");
+  on_mark(0);
+  EXPECT_EQ(cell(1, 1), "Yes");
+  on_mark(2);
+  EXPECT_EQ(cracked_urls.count("/v/2"), 0u);
+  EXPECT_EQ(cell(1, 1), "");
+  on_mark(2);  // already uncracked
+  EXPECT_EQ(cell(1, 1), "");
+  EXPECT_EQ(cracked_urls.size(), 1u);
+}
+
+TEST_F(MainWindow, WithoutASelectedRowMarkingAndOpeningDoNothing) {
+  SendMessageA(entry_list->hwnd, LVM_SETSELECTIONMARK, 0, -1);
+  ASSERT_EQ(entry_list->selected.get(), -1);
+  const auto before = cracked_urls;
+  on_mark(1);
+  on_mark(2);
+  open_selected();
+  EXPECT_EQ(cracked_urls, before);
+  entry_list->selected.set(1);
+}
+
+TEST_F(MainWindow, ClosingWritesTheWholeStateAndNoTemporaryFile) {
+  entry_list->selected.set(2);
+  title_edit->text.set("a&b c");
+  sort_combo->selected.set(4);  // not kept
+  gui::wnd_msg close_message(WM_CLOSE, 0, 0);
+  save_gui_state(close_message);
+  EXPECT_EQ(GetFileAttributesA("gui_state.tmp"), INVALID_FILE_ATTRIBUTES);
+
+  const std::string bytes = read_file("gui_state");
+  std::istringstream in(bytes);
+  const gui_state_read back = read_gui_state(in, bytes.size());
+  EXPECT_EQ(back.cracked_urls, cracked_urls);
+  ASSERT_EQ(back.rows.size(), 3u);
+  EXPECT_EQ(back.rows[2].at("url").as<std::string>(), "@evil.example/");
+  EXPECT_EQ(back.selected, 2);
+  EXPECT_EQ(back.title, "a&b c");
+  EXPECT_EQ(back.filters[0], 3);
+  EXPECT_EQ(back.filters[1], 0);
+  EXPECT_EQ(back.filters[2], 0);
+  EXPECT_EQ(back.filters[3], 2);
+  EXPECT_TRUE(in.peek() == EOF);
+}
+
+TEST_F(MainWindow, AFailedSaveLeavesThePreviousFile) {
+  gui::wnd_msg close_message(WM_CLOSE, 0, 0);
+  save_gui_state(close_message);
+  const std::string before = read_file("gui_state");
+  ASSERT_FALSE(before.empty());
+  // The temporary name is taken by a directory, so the new file cannot be written.
+  ASSERT_TRUE(CreateDirectoryA("gui_state.tmp", nullptr));
+  title_edit->text.set("changed");
+  save_gui_state(close_message);
+  RemoveDirectoryA("gui_state.tmp");
+  EXPECT_EQ(read_file("gui_state"), before);
+}

@@ -1,0 +1,188 @@
+// The state file's bytes, and what a reader makes of whole, cut and damaged files.
+#include "app/state_codec.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+#include <random>
+#include <sstream>
+
+// The largest single allocation, so that a damaged length cannot make the reader ask for
+// memory the file could never fill. (GCC's check of matching allocation functions does not
+// see that these replace the library's pair.)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+static std::size_t largest_allocation = 0;
+void* operator new(std::size_t n) {
+  if (n > largest_allocation) largest_allocation = n;
+  if (void* p = std::malloc(n ? n : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+std::string bytes_of(const gui_state_data& state) {
+  std::ostringstream out;
+  write_gui_state(out, state);
+  return out.str();
+}
+
+gui_state_read read_bytes(const std::string& bytes) {
+  std::istringstream in(bytes);
+  return read_gui_state(in, bytes.size());
+}
+
+std::string le(int v) {
+  std::ostringstream out;
+  write_int(out, v);
+  return out.str();
+}
+
+row entry(const std::string& url, const std::string& name, bool solved) {
+  row r;
+  r["url"] = url;
+  r["name"] = name;
+  r["difficulty"] = std::string("3");
+  r["solved"] = solved;
+  return r;
+}
+
+gui_state_data sample() {
+  gui_state_data s;
+  s.cracked_urls = {{"/v/1", true}, {"/v/10", true}, {"/v/2", true}};
+  s.rows = {entry("/v/1", "one &amp; two", true), entry("/v/2", "", false),
+            entry("/v/3", std::string("\0\xff", 2), false)};
+  s.selected = 2;
+  s.title = "key gen";
+  s.filters[0] = 3;
+  s.filters[1] = 12;
+  s.filters[2] = -1;
+  s.filters[3] = 4;
+  return s;
+}
+
+}  // namespace
+
+TEST(StateFile, EmptyStateIs32Bytes) {
+  const std::string bytes = bytes_of(gui_state_data());
+  EXPECT_EQ(bytes, le(0) + le(0) + le(-1) + le(0) + le(-1) + le(-1) + le(-1) + le(-1));
+  EXPECT_EQ(bytes.size(), 32u);
+}
+
+TEST(StateFile, LayoutOfMarksAndFields) {
+  gui_state_data s;
+  s.cracked_urls["/b"] = true;
+  s.cracked_urls["/a"] = true;
+  row r;
+  r["solved"] = true;
+  r["name"] = std::string("N");
+  r["count"] = 7;  // a kind the file has no tag for
+  s.rows.push_back(r);
+  const std::string want = le(2) + le(2) + "/a" + '\1' + le(2) + "/b" + '\1' +  // key order
+                           le(1) + le(3) +                                      // fields by key
+                           le(5) + "count" + le(0) +                            // no payload
+                           le(4) + "name" + le(1) + le(1) + "N" +               //
+                           le(6) + "solved" + le(2) + '\1' +                    //
+                           le(-1) + le(0) + le(-1) + le(-1) + le(-1) + le(-1);
+  EXPECT_EQ(bytes_of(s), want);
+}
+
+TEST(StateFile, RoundTrip) {
+  const gui_state_data s = sample();
+  const gui_state_read back = read_bytes(bytes_of(s));
+  EXPECT_EQ(back.cracked_urls, s.cracked_urls);
+  ASSERT_EQ(back.rows.size(), s.rows.size());
+  for (std::size_t i = 0; i < s.rows.size(); ++i) {
+    EXPECT_EQ(back.rows[i].at("name").as<std::string>(), s.rows[i].at("name").as<std::string>());
+    EXPECT_EQ(back.rows[i].at("url").as<std::string>(), s.rows[i].at("url").as<std::string>());
+    EXPECT_EQ(back.rows[i].at("solved").as<bool>(), s.rows[i].at("solved").as<bool>());
+  }
+  EXPECT_EQ(back.selected, 2);
+  EXPECT_EQ(back.title, "key gen");
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(back.filters[i], s.filters[i]);
+  // Written again, the bytes are the same.
+  gui_state_data again;
+  again.cracked_urls = back.cracked_urls;
+  again.rows = back.rows;
+  again.selected = *back.selected;
+  again.title = *back.title;
+  for (int i = 0; i < 4; ++i) again.filters[i] = *back.filters[i];
+  EXPECT_EQ(bytes_of(again), bytes_of(s));
+}
+
+TEST(StateFile, UnknownTagGivesAnEmptyFieldAndReadingGoesOn) {
+  const std::string bytes = le(0) + le(1) + le(2) + le(1) + "a" + le(7) + le(1) + "b" + le(1) +
+                            le(1) + "x" + le(0) + le(0) + le(-1) + le(-1) + le(-1) + le(-1);
+  const gui_state_read back = read_bytes(bytes);
+  ASSERT_EQ(back.rows.size(), 1u);
+  EXPECT_FALSE(back.rows[0].at("a").isA<std::string>());
+  EXPECT_FALSE(back.rows[0].at("a").isA<bool>());
+  EXPECT_EQ(back.rows[0].at("b").as<std::string>(), "x");
+  EXPECT_EQ(back.selected, 0);
+  EXPECT_EQ(back.filters[3], -1);
+}
+
+// Every cut keeps exactly the items read whole before it: marks and whole rows in order,
+// and each later item only when all its bytes are there.
+TEST(StateFile, EveryTruncationKeepsAWholePrefix) {
+  const gui_state_data s = sample();
+  const std::string bytes = bytes_of(s);
+  std::size_t last_rows = 0, last_marks = 0;
+  for (std::size_t cut = 0; cut <= bytes.size(); ++cut) {
+    const gui_state_read back = read_bytes(bytes.substr(0, cut));
+    ASSERT_LE(back.rows.size(), s.rows.size());
+    ASSERT_GE(back.rows.size(), last_rows);
+    ASSERT_GE(back.cracked_urls.size(), last_marks);
+    last_rows = back.rows.size();
+    last_marks = back.cracked_urls.size();
+    for (std::size_t i = 0; i < back.rows.size(); ++i)
+      ASSERT_EQ(back.rows[i].size(), s.rows[i].size()) << "cut " << cut;
+    for (const auto& mark : back.cracked_urls) ASSERT_EQ(s.cracked_urls.count(mark.first), 1u);
+    const bool whole = cut == bytes.size();
+    ASSERT_EQ(back.filters[3].has_value(), whole) << "cut " << cut;
+    if (back.title) {
+      ASSERT_EQ(*back.title, s.title);
+      ASSERT_EQ(back.rows.size(), s.rows.size());
+    }
+  }
+}
+
+TEST(StateFile, ImpossibleCountsAndLengthsStopTheReader) {
+  largest_allocation = 0;
+  // A url length far beyond the file.
+  gui_state_read r = read_bytes(le(1) + le(0x7fffffff) + "abc");
+  EXPECT_TRUE(r.cracked_urls.empty());
+  // Two billion rows in a few bytes, a negative count, a negative length.
+  r = read_bytes(le(0) + le(0x7fffffff) + le(0) + le(0));
+  EXPECT_TRUE(r.rows.empty());
+  EXPECT_FALSE(r.selected);
+  r = read_bytes(le(-5) + le(0));
+  EXPECT_TRUE(r.cracked_urls.empty());
+  r = read_bytes(le(0) + le(1) + le(1) + le(-3) + "abc");
+  EXPECT_TRUE(r.rows.empty());
+  // One field count of a billion inside an otherwise fine file.
+  r = read_bytes(le(0) + le(1) + le(1000000000) + std::string(64, '\0'));
+  EXPECT_TRUE(r.rows.empty());
+  EXPECT_LT(largest_allocation, 4096u);
+}
+
+TEST(StateFile, RandomDamageNeverReadsBeyondTheFile) {
+  const std::string good = bytes_of(sample());
+  std::mt19937 rng(20261209);
+  for (int i = 0; i < 3000; ++i) {
+    std::string bytes = good;
+    const int flips = 1 + static_cast<int>(rng() % 6);
+    for (int f = 0; f < flips; ++f) bytes[rng() % bytes.size()] = static_cast<char>(rng());
+    if (rng() % 3 == 0) bytes.resize(rng() % bytes.size());
+    largest_allocation = 0;
+    const gui_state_read back = read_bytes(bytes);
+    ASSERT_LE(largest_allocation, 4 * bytes.size() + 1024);
+    // Whatever was read fits in the file.
+    std::size_t text = 0;
+    for (const auto& m : back.cracked_urls) text += m.first.size();
+    ASSERT_LE(text, bytes.size());
+    ASSERT_LE(back.rows.size(), bytes.size() / 4);
+  }
+}

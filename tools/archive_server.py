@@ -1,0 +1,629 @@
+#!/usr/bin/env python3
+"""A local stand-in for the vexlet archive site.
+
+Answers the archive's search form from a fixed sample catalogue with result pages in the
+line layout the client's parser depends on, keeps connections alive, hands out session
+cookies, and lets end-to-end tests inject faults and read back what the client sent
+through control paths under "/_" that never show up in the request log.
+
+Standard library only. See tools/README.md for the control interface.
+"""
+
+import argparse
+import datetime
+import email.utils
+import http
+import json
+import os
+import signal
+import socket
+import socketserver
+import sys
+import threading
+import time
+import urllib.parse
+
+PAGE_SIZE = 20
+IDLE_TIMEOUT_S = 300
+MAX_LINE = 65536
+MAX_HEADERS = 200
+MAX_BODY = 16 * 1024 * 1024
+# Pages are Latin-1 so that every byte the client sends in a form value comes back as the
+# same byte; nothing in the catalogue lies outside ASCII.
+CHARSET = "ISO-8859-1"
+
+DIFFICULTY_NAMES = {
+    "1": "1 - Very easy, for newbies",
+    "2": "2 - Needs a little brain (or luck)",
+    "3": "3 - Getting harder",
+    "4": "4 - Needs special knowledge",
+    "5": "5 - Professional problem to solve",
+    "6": "6 - Hard, for very professionals only",
+    "7": "7 - Very hard",
+    "8": "8 - *VERY VERY* hard",
+    "9": "9 - You can't solve this yourself :)",
+}
+PLATFORM_NAMES = {
+    "1": "Windows", "2": "DOS", "3": "Unix/linux etc.", "4": "Multiplatform",
+    "5": "Windows 98 only", "6": "Windows 2000/XP only", "7": "DVL - Damn Vulnerable Linux",
+    "8": "Windows Vista Only", "9": "The Binary Auditor", "10": "Windows 7 Only",
+    "11": "Mac OS X", "100": "Unspecified/other",
+}
+LANGUAGE_NAMES = {
+    "1": "Assembler", "2": "C/C++", "3": "Borland Delphi", "4": "(Visual) Basic", "5": "Java",
+    "6": "Python", "7": ".NET", "10": "Turbo Pascal", "100": "Unspecified",
+}
+DESCRIPTIONS = [
+    "Find a valid serial for your name. No patching.",
+    "Write a keygen; a patch is not a solution.",
+    "Unpack it and make it say thank you.",
+    "Remove the nag and explain how you did it.",
+    "Reverse the check and write a tutorial.",
+]
+GOOD_RATING = 30  # tenths: 3.0 and above is a good vexlet, below it a bad one
+
+FAULT_TYPES = {
+    "total": int, "no_count": bool, "delay_ms": int, "delay_from": int, "close_after": int,
+    "status": int, "chunked": bool, "chunk_size": int, "split_head": bool,
+    "first_url": str, "first_name": str,
+}
+DEFAULT_CHUNK_SIZE = 7
+SPLIT_HEAD_PAUSE_S = 0.05
+
+
+# ---------------------------------------------------------------------------------------
+# Catalogue and search
+
+class Vexlet:
+    __slots__ = ("id", "name", "author", "difficulty", "platform", "lang", "date", "day",
+                 "rating", "solved")
+
+    def __init__(self, fields):
+        self.id = int(fields["id"])
+        self.name = fields["name"]
+        self.author = fields["author"]
+        self.difficulty = int(fields["difficulty"])
+        self.platform = fields["platform"]
+        self.lang = fields["lang"]
+        self.date = fields["date"]
+        self.day = datetime.date.fromisoformat(fields["date"]).toordinal()
+        whole, _, tenth = fields["rating"].partition(".")
+        self.rating = int(whole) * 10 + int(tenth or "0")
+        self.solved = int(fields["solved"])
+
+    @property
+    def url(self):
+        return "/vexlets/%d/" % self.id
+
+
+def load_catalogue(path):
+    with open(path, encoding="latin-1", newline="") as f:
+        lines = f.read().split("\n")
+    header = lines[0].rstrip("\r").split("\t")
+    rows = []
+    for line in lines[1:]:
+        line = line.rstrip("\r")
+        if not line:
+            continue
+        rows.append(Vexlet(dict(zip(header, line.split("\t")))))
+    return rows
+
+
+SORT_KEYS = {
+    "DATE": lambda v: (-v.day, v.id),
+    "DATE_INV": lambda v: (v.day, v.id),
+    "DIFF": lambda v: (v.difficulty, v.id),
+    "DIFF_INV": lambda v: (-v.difficulty, v.id),
+    "TOP": lambda v: (-v.rating, v.id),
+    "BOTTOM": lambda v: (v.rating, v.id),
+}
+
+TYPE_TESTS = {
+    "SOLVED": lambda v: v.solved > 0,
+    "UNSOLVED": lambda v: v.solved == 0,
+    "GOOD": lambda v: v.rating >= GOOD_RATING,
+    "BAD": lambda v: v.rating < GOOD_RATING,
+}
+
+
+def search(catalogue, form):
+    """The vexlets a search form selects, in the order it asks for.
+
+    Missing fields mean "any", as do the site's own "any" values; an unknown sort order
+    falls back to the newest first and an unknown type to all vexlets, the way a lenient
+    site would rather than failing the whole search.
+    """
+    title = form.get("title", "").lower()
+    difficulty = form.get("difficulty", "0")
+    platform = form.get("platform", "")
+    lang = form.get("lang", "")
+    kind = TYPE_TESTS.get(form.get("type", "ALL"))
+    found = []
+    for v in catalogue:
+        if title and title not in v.name.lower():
+            continue
+        if difficulty not in ("", "0") and difficulty != str(v.difficulty):
+            continue
+        if platform and platform != v.platform:
+            continue
+        if lang and lang != v.lang:
+            continue
+        if kind and not kind(v):
+            continue
+        found.append(v)
+    found.sort(key=sort_key(form))
+    return found
+
+
+def sort_key(form):
+    return SORT_KEYS.get(form.get("sort", "DATE"), SORT_KEYS["DATE"])
+
+
+# ---------------------------------------------------------------------------------------
+# Pages
+
+def escape(text):
+    return (text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
+            .replace('"', "&quot;"))
+
+
+def page_entries(catalogue, form, faults):
+    """(total, [(vexlet, url, raw name)]) for the page that starts at the form's start."""
+    found = search(catalogue, form)
+    try:
+        start = max(0, int(form.get("start", "0")))
+    except ValueError:
+        start = 0
+    total = len(found)
+    if "total" in faults:
+        total = max(0, faults["total"])
+        # Past the real results the list repeats the pool under new urls, so that a large
+        # pretend count still pages through distinct entries.
+        if not found:
+            found = sorted(catalogue, key=sort_key(form))
+    entries = []
+    for i in range(start, min(start + PAGE_SIZE, total)):
+        v = found[i % len(found)]
+        copy = i // len(found)
+        url = v.url if copy == 0 else "%scopy-%d/" % (v.url, copy)
+        entries.append((v, url, v.name))
+    if entries and "first_url" in faults:
+        v, _, name = entries[0]
+        entries[0] = (v, faults["first_url"], name)
+    if entries and "first_name" in faults:
+        v, url, _ = entries[0]
+        entries[0] = (v, url, faults["first_name"])
+    return start, total, entries
+
+
+# Every line ends with CR LF: the client finds entries line by line and gives up on a page
+# with bare line feeds.
+PAGE_HEAD = (
+    "<!DOCTYPE html>\r\n"
+    "<html>\r\n"
+    "<head>\r\n"
+    "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=" + CHARSET + "\">\r\n"
+    "<title>Vexlet archive</title>\r\n"
+    "<link rel=\"stylesheet\" href=\"/style.css\">\r\n"
+    "<script type=\"text/javascript\">function more(n){return n<20;}</script>\r\n"
+    "</head>\r\n"
+    "<body>\r\n"
+    "<div id=\"menu\"><a href=\"/\">Home</a> | <a href=\"/archive/\">Archive</a> | "
+    "<a href=\"/faq/\">FAQ</a></div>\r\n"
+    "<h1>Archive</h1>\r\n"
+)
+PAGE_TAIL = (
+    "<div id=\"footer\">All vexlets are the property of their authors.</div>\r\n"
+    "</body>\r\n"
+    "</html>\r\n"
+)
+
+
+def render_entry(v, url, name):
+    solved = ("Solved by %d" % v.solved) if v.solved > 0 else "Not solved yet"
+    return (
+        "<div class=\"entry\">\r\n"
+        "<h2><a href=\"%s\">%s</a> <span class=\"date\">%s</span></h2>\r\n"
+        "<p class=\"meta\">Author: %s &middot; Platform: %s &middot; Language: %s</p>\r\n"
+        "<p class=\"meta\">Rating: %d.%d &middot; Difficulty: %s</p>\r\n"
+        "<p class=\"solved\">%s</p>\r\n"
+        "<p class=\"desc\">%s</p>\r\n"
+        "</div>\r\n"
+    ) % (url, escape(name), v.date, escape(v.author),
+         escape(PLATFORM_NAMES.get(v.platform, "Unspecified/other")),
+         escape(LANGUAGE_NAMES.get(v.lang, "Unspecified")),
+         v.rating // 10, v.rating % 10,
+         escape(DIFFICULTY_NAMES.get(str(v.difficulty), str(v.difficulty))),
+         solved, DESCRIPTIONS[v.id % len(DESCRIPTIONS)])
+
+
+def render_page(start, total, entries, with_count=True):
+    parts = [PAGE_HEAD]
+    if with_count:
+        if entries:
+            span = "%d - %d" % (start + 1, start + len(entries))
+        else:
+            span = "0 - 0"
+        # The count stays alone on its line: the client takes the last " of N]" there.
+        parts.append("<table class=\"bar\"><tr><td>SEARCH RESULTS [%s of %d]</td></tr></table>\r\n"
+                     % (span, total))
+    for v, url, name in entries:
+        parts.append(render_entry(v, url, name))
+    pages = (total + PAGE_SIZE - 1) // PAGE_SIZE
+    parts.append("<div class=\"pager\">Page %d of %d</div>\r\n"
+                 % (start // PAGE_SIZE + 1 if entries else 0, pages))
+    parts.append(PAGE_TAIL)
+    return "".join(parts)
+
+
+def small_page(title, text):
+    return ("<!DOCTYPE html>\r\n<html>\r\n<head><title>%s</title></head>\r\n<body>\r\n"
+            "<h1>%s</h1>\r\n<p>%s</p>\r\n</body>\r\n</html>\r\n") % (title, title, escape(text))
+
+
+def reason(status):
+    try:
+        return http.HTTPStatus(status).phrase
+    except ValueError:
+        return "Status %d" % status
+
+
+def chunk_body(body, size):
+    """Chunked framing with data chunks of `size` bytes.
+
+    The client ends a chunked body at the first CR LF "0" CR LF CR LF it sees in the raw
+    bytes, so a chunk whose size line ends in "0" followed by data starting with CR LF
+    would end the reply early. Such a chunk is made shorter until the framing forges no end
+    marker; only data that itself holds the marker can still produce one.
+    """
+    out = bytearray()
+    pos = 0
+    while pos < len(body):
+        n = min(size, len(body) - pos)
+        chosen = None
+        for m in range(n, 0, -1):
+            framed = b"%x\r\n" % m + body[pos:pos + m] + b"\r\n"
+            if b"0\r\n\r\n" not in bytes(out[-4:]) + framed:
+                chosen = framed
+                break
+        if chosen is None:
+            chosen = b"%x\r\n" % n + body[pos:pos + n] + b"\r\n"
+        out += chosen
+        pos += int(chosen.split(b"\r\n", 1)[0], 16)
+    out += b"0\r\n\r\n"
+    return bytes(out)
+
+
+# ---------------------------------------------------------------------------------------
+# Shared state
+
+class State:
+    def __init__(self, catalogue):
+        self.catalogue = catalogue
+        self.lock = threading.Lock()
+        self.reset()
+
+    def reset(self):
+        # Caller holds the lock, or the object is not shared yet.
+        self.generation = getattr(self, "generation", 0) + 1
+        self.log = []
+        self.faults = {}
+        self.next_connection = 0
+        self.next_session = 1
+        self.replies = 0
+
+    def set_faults(self, settings):
+        for name, value in settings.items():
+            expected = FAULT_TYPES.get(name)
+            if expected is None:
+                raise ValueError("unknown fault %r" % name)
+            # bool is an int in Python; keep the two apart so typos do not slip through.
+            if type(value) is not expected:
+                raise ValueError("fault %r needs a %s" % (name, expected.__name__))
+        if settings.get("chunk_size", 1) < 1:
+            raise ValueError("chunk_size must be at least 1")
+        self.faults.update(settings)
+
+
+class Connection:
+    def __init__(self):
+        self.generation = 0
+        self.number = None
+
+    def number_in(self, state):
+        # Numbers count the connections that asked something since the last reset, in
+        # the order of their first request, so tests see 0, 1, ... whatever came before.
+        if self.generation != state.generation:
+            self.generation = state.generation
+            self.number = state.next_connection
+            state.next_connection += 1
+        return self.number
+
+
+# ---------------------------------------------------------------------------------------
+# HTTP
+
+class BadRequest(Exception):
+    pass
+
+
+class Request:
+    def __init__(self, method, target, version, headers, body):
+        self.method = method
+        self.target = target
+        self.version = version
+        self.headers = headers  # list of (lower-case name, value)
+        self.body = body
+
+    def header(self, name):
+        values = [v for n, v in self.headers if n == name]
+        return ", ".join(values) if values else None
+
+    @property
+    def path(self):
+        return urllib.parse.urlsplit(self.target).path
+
+    def wants_close(self):
+        tokens = [t.strip().lower() for t in (self.header("connection") or "").split(",")]
+        if "close" in tokens:
+            return True
+        return self.version == "HTTP/1.0" and "keep-alive" not in tokens
+
+
+def read_line(rfile):
+    line = rfile.readline(MAX_LINE + 1)
+    if len(line) > MAX_LINE:
+        raise BadRequest("line too long")
+    return line
+
+
+def read_request(rfile):
+    """The next request on the connection, or None when the peer closed it."""
+    line = read_line(rfile)
+    while line in (b"\r\n", b"\n"):  # stray line ends between requests are tolerated
+        line = read_line(rfile)
+    if not line:
+        return None
+    parts = line.decode("latin-1").strip().split()
+    if len(parts) != 3 or not parts[2].startswith("HTTP/"):
+        raise BadRequest("bad request line")
+    method, target, version = parts
+    headers = []
+    while True:
+        line = read_line(rfile)
+        if not line:
+            return None
+        if line in (b"\r\n", b"\n"):
+            break
+        if len(headers) >= MAX_HEADERS:
+            raise BadRequest("too many header fields")
+        name, colon, value = line.decode("latin-1").partition(":")
+        if not colon:
+            raise BadRequest("bad header line")
+        headers.append((name.strip().lower(), value.strip()))
+    request = Request(method, target, version, headers, b"")
+    if (request.header("transfer-encoding") or "").lower() == "chunked":
+        request.body = read_chunked(rfile)
+    else:
+        length = request.header("content-length")
+        if length:
+            try:
+                n = int(length)
+            except ValueError:
+                raise BadRequest("bad content-length")
+            if n < 0 or n > MAX_BODY:
+                raise BadRequest("bad content-length")
+            request.body = rfile.read(n)
+            if len(request.body) < n:
+                return None
+    return request
+
+
+def read_chunked(rfile):
+    body = bytearray()
+    while True:
+        size_line = read_line(rfile)
+        try:
+            size = int(size_line.split(b";")[0].strip(), 16)
+        except ValueError:
+            raise BadRequest("bad chunk size")
+        if size == 0:
+            while read_line(rfile) not in (b"\r\n", b"\n", b""):
+                pass
+            return bytes(body)
+        if len(body) + size > MAX_BODY:
+            raise BadRequest("body too large")
+        body += rfile.read(size)
+        read_line(rfile)
+
+
+def make_head(status, fields):
+    lines = ["HTTP/1.1 %d %s" % (status, reason(status))]
+    lines += ["%s: %s" % f for f in fields]
+    return ("\r\n".join(lines) + "\r\n\r\n").encode("latin-1")
+
+
+class Handler(socketserver.BaseRequestHandler):
+    def setup(self):
+        self.request.settimeout(IDLE_TIMEOUT_S)
+        self.request.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        self.rfile = self.request.makefile("rb")
+        self.connection = Connection()
+
+    def finish(self):
+        self.rfile.close()
+
+    def handle(self):
+        try:
+            while True:
+                try:
+                    request = read_request(self.rfile)
+                except BadRequest as e:
+                    self.send(400, [("Content-Type", "text/html; charset=" + CHARSET)],
+                              small_page("Bad Request", str(e)).encode("latin-1"), close=True)
+                    return
+                if request is None:
+                    return
+                if request.path.startswith("/_"):
+                    keep = self.control(request)
+                else:
+                    keep = self.archive(request)
+                if not keep:
+                    return
+        except (OSError, socket.timeout):
+            return
+
+    # -- control paths ------------------------------------------------------------------
+
+    def control(self, request):
+        state = self.server.state
+        routes = {"/_reset": "POST", "/_faults": "POST", "/_log": "GET"}
+        path = request.path
+        status, reply = 200, None
+        if path not in routes:
+            status, reply = 404, {"error": "no such control path"}
+        elif request.method != routes[path]:
+            status, reply = 405, {"error": "use %s" % routes[path]}
+        elif path == "/_reset":
+            with state.lock:
+                state.reset()
+            reply = {"ok": True}
+        elif path == "/_faults":
+            try:
+                settings = json.loads(request.body.decode("utf-8"))
+                if not isinstance(settings, dict):
+                    raise ValueError("expected a JSON object")
+                with state.lock:
+                    state.set_faults(settings)
+                    reply = dict(state.faults)
+            except ValueError as e:  # json.JSONDecodeError and UnicodeDecodeError included
+                status, reply = 400, {"error": str(e)}
+        else:
+            with state.lock:
+                reply = list(state.log)
+        body = json.dumps(reply, indent=1).encode("utf-8")
+        close = request.wants_close()
+        fields = [("Content-Type", "application/json"), ("Content-Length", str(len(body)))]
+        if close:
+            fields.append(("Connection", "close"))
+        self.request.sendall(make_head(status, fields) + body)
+        return not close
+
+    # -- archive requests ---------------------------------------------------------------
+
+    def archive(self, request):
+        state = self.server.state
+        body_text = request.body.decode("latin-1")
+        form = dict(urllib.parse.parse_qsl(body_text, keep_blank_values=True, encoding="latin-1"))
+        with state.lock:
+            index = len(state.log)
+            state.log.append({
+                "connection": self.connection.number_in(state),
+                "method": request.method,
+                "path": request.target,
+                "headers": {n: request.header(n) for n, _ in request.headers},
+                "body": body_text,
+                "form": form,
+            })
+            faults = dict(state.faults)
+            limit = faults.get("close_after")
+            if limit is not None and state.replies >= limit:
+                return False  # the server has "gone away": close without a word
+            state.replies += 1
+            close_after_reply = limit is not None and state.replies >= limit
+            cookie = None
+            if not (request.header("cookie") or "").strip():
+                cookie = "session=%d; path=/" % state.next_session
+                state.next_session += 1
+
+        if faults.get("delay_ms", 0) > 0 and index >= faults.get("delay_from", 0):
+            time.sleep(faults["delay_ms"] / 1000.0)
+
+        path = request.path
+        if "status" in faults:
+            status = faults["status"]
+            text = small_page("%d %s" % (status, reason(status)), "The archive is not available.")
+        elif path == "/archive/":
+            status = 200
+            if request.method == "POST":
+                start, total, entries = page_entries(state.catalogue, form, faults)
+            else:
+                start, total, entries = 0, 0, []
+            text = render_page(start, total, entries, with_count=not faults.get("no_count", False))
+        else:
+            status = 404
+            text = small_page("404 Not Found", "There is nothing at %s." % path)
+        payload = text.encode("latin-1", errors="xmlcharrefreplace")
+
+        close = close_after_reply or request.wants_close()
+        fields = [("Date", email.utils.formatdate(usegmt=True)),
+                  ("Server", "vexlet-archive/1.0"),
+                  ("Content-Type", "text/html; charset=" + CHARSET)]
+        if cookie:
+            fields.append(("Set-Cookie", cookie))
+        if request.wants_close():
+            fields.append(("Connection", "close"))
+        if faults.get("chunked", False):
+            fields.append(("Transfer-Encoding", "chunked"))
+            payload = chunk_body(payload, faults.get("chunk_size", DEFAULT_CHUNK_SIZE))
+        else:
+            fields.append(("Content-Length", str(len(payload))))
+        head = make_head(status, fields)
+        if faults.get("split_head", False):
+            # Cut in the middle of the first field line, so neither piece ends a line.
+            first_end = head.index(b"\r\n")
+            second_end = head.index(b"\r\n", first_end + 2)
+            cut = (first_end + 2 + second_end) // 2
+            self.request.sendall(head[:cut])
+            time.sleep(SPLIT_HEAD_PAUSE_S)
+            self.request.sendall(head[cut:] + payload)
+        else:
+            self.request.sendall(head + payload)
+        return not close
+
+
+class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
+    allow_reuse_address = True
+    daemon_threads = True
+    block_on_close = False
+
+    def handle_error(self, request, client_address):
+        # A client that vanishes mid-reply is routine here, not worth a traceback.
+        if not isinstance(sys.exc_info()[1], OSError):
+            super().handle_error(request, client_address)
+
+
+def main(argv=None):
+    here = os.path.dirname(os.path.abspath(__file__))
+    parser = argparse.ArgumentParser(description="Local stand-in for the vexlet archive site.")
+    parser.add_argument("--host", default="127.0.0.1")
+    parser.add_argument("--port", type=int, default=80, help="0 picks a free port")
+    parser.add_argument("--catalogue", default=os.path.join(here, "catalogue.tsv"))
+    args = parser.parse_args(argv)
+
+    catalogue = load_catalogue(args.catalogue)
+    try:
+        server = Server((args.host, args.port), Handler)
+    except OSError as e:
+        print("archive server: cannot listen on %s:%d: %s" % (args.host, args.port, e),
+              file=sys.stderr)
+        return 1
+    server.state = State(catalogue)
+
+    stop = threading.Event()
+    signal.signal(signal.SIGTERM, lambda *_: stop.set())
+    signal.signal(signal.SIGINT, lambda *_: stop.set())
+    serving = threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.1},
+                               daemon=True)
+    serving.start()
+    host, port = server.server_address[:2]
+    print("archive server listening on %s:%d" % (host, port), flush=True)
+    while not stop.wait(0.5):
+        pass
+    server.shutdown()
+    server.server_close()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
