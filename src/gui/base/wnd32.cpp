@@ -147,4 +147,14 @@ void wnd32::set_capture(const bool& value) {
     ReleaseCapture();
 }
 
+redraw_pause::redraw_pause(wnd32& w) : hwnd(w.hwnd) {
+  if (hwnd) SendMessageA(hwnd, WM_SETREDRAW, FALSE, 0);
+}
+
+redraw_pause::~redraw_pause() {
+  if (!hwnd) return;
+  SendMessageA(hwnd, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(hwnd, nullptr, TRUE);
+}
+
 }  // namespace gui

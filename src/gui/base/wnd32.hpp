@@ -84,4 +84,17 @@ class wnd32 : public std::enable_shared_from_this<wnd32> {
   void set_capture(const bool& value);
 };
 
+// Holds back a window's painting while many changes are made, then repaints it once: a list
+// that repaints after every inserted row spends most of a long load painting.
+class redraw_pause {
+ public:
+  explicit redraw_pause(wnd32& w);
+  ~redraw_pause();
+  redraw_pause(const redraw_pause&) = delete;
+  redraw_pause& operator=(const redraw_pause&) = delete;
+
+ private:
+  HWND hwnd;
+};
+
 }  // namespace gui

@@ -78,6 +78,7 @@ void list_view_ex::remove_item(int index) {
 void list_view_ex::remove_all() { SendMessageA(hwnd, LVM_DELETEALLITEMS, 0, 0); }
 
 void list_view_ex::refill() {
+  redraw_pause pause(*this);
   remove_all();
   for (std::size_t i = 0; i < rows.size(); ++i) insert_item(static_cast<int>(i), rows[i]);
 }
