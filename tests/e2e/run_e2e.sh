@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# The end-to-end tests' harness around the local archive server (a Linux process).
+#
+#   run_e2e.sh run WORK SERVER_PY TEST_EXE EMULATOR...  clears WORK, starts the server on
+#       127.0.0.1:80, runs TEST_EXE through the emulator with the harness described in its
+#       environment, stops the server whatever happened
+#   run_e2e.sh server-start WORK SERVER_PY   starts the server in the background (its process
+#       id in WORK/server.pid, its output in WORK/server.log) and waits for its ready line
+#   run_e2e.sh server-stop WORK              stops the server of WORK/server.pid, if any
+#
+# The tests call server-stop and server-start themselves (Wine starts Linux programs given
+# by absolute path) to see the program meet a refused connection.
+set -euo pipefail
+
+# Started from Wine, the environment's PATH may be a Windows one.
+export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin:${PATH:-}
+
+server_stop() {
+  local work=$1 pid
+  [[ -f $work/server.pid ]] || return 0
+  pid=$(cat "$work/server.pid")
+  rm -f "$work/server.pid"
+  [[ $pid =~ ^[0-9]+$ ]] || return 0
+  kill "$pid" 2>/dev/null || return 0
+  for _ in $(seq 100); do
+    kill -0 "$pid" 2>/dev/null || return 0
+    sleep 0.05
+  done
+  kill -9 "$pid" 2>/dev/null || true
+}
+
+server_start() {
+  local work=$1 server=$2 pid
+  mkdir -p "$work"
+  server_stop "$work"
+  : >"$work/server.log"
+  # The server outlives this shell: it must hold none of the caller's descriptors (a test
+  # runner waits for its output pipe to close).
+  (
+    for fd in /proc/$BASHPID/fd/*; do
+      fd=${fd##*/}
+      if ((fd > 2)); then eval "exec $fd>&-"; fi
+    done 2>/dev/null
+    exec python3 "$server" --host 127.0.0.1 --port 80
+  ) </dev/null >"$work/server.log" 2>&1 &
+  pid=$!
+  echo "$pid" >"$work/server.pid"
+  for _ in $(seq 200); do
+    grep -q "^archive server listening on" "$work/server.log" && return 0
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  echo "run_e2e: the archive server did not start:" >&2
+  cat "$work/server.log" >&2
+  return 1
+}
+
+command=${1:-}
+shift || true
+case $command in
+  server-start) server_start "$@" ;;
+  server-stop) server_stop "$@" ;;
+  run)
+    work=$1 server=$2 test_exe=$3
+    shift 3
+    mkdir -p "$work"
+    server_stop "$work"  # one left behind by a run that was killed
+    find "$work" -mindepth 1 -delete
+    trap 'server_stop "$work"' EXIT
+    server_start "$work" "$server"
+    export VEX_E2E_WORK=$work VEX_E2E_SERVER=$server VEX_E2E_CONTROL=$(readlink -f "$0")
+    status=0
+    "$@" "$test_exe" || status=$?
+    if ((status != 0)); then
+      echo "run_e2e: archive server output:" >&2
+      tail -n 40 "$work/server.log" >&2 || true
+    fi
+    exit $status
+    ;;
+  *)
+    echo "usage: run_e2e.sh run WORK SERVER_PY TEST_EXE EMULATOR... | server-start WORK SERVER_PY | server-stop WORK" >&2
+    exit 2
+    ;;
+esac

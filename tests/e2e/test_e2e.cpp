@@ -1,0 +1,794 @@
+// The built program under Wine, against the local archive server on 127.0.0.1:80, driven
+// from outside through its windows.
+//
+// Sections:
+//   -- the harness: work directories, the server, the program --
+//   -- what the server sends, for comparison --
+//   -- paging, form and cookie --
+//   -- cancel and network failures --
+//   -- the state file --
+//   -- opening entries in the browser --
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "e2e/driver.hpp"
+#include "e2e/state_file.hpp"
+
+#ifndef VEX_E2E_APP
+#error "VEX_E2E_APP names the program under test"
+#endif
+#ifndef VEX_E2E_HOST
+#define VEX_E2E_HOST "localhost"
+#endif
+
+namespace {
+
+using e2e::app_window;
+using e2e::logged_request;
+using e2e::program;
+
+// -- the harness: work directories, the server, the program --
+
+const char* const default_body =
+    "action=archive&sort=DATE&title=&start=0&difficulty=0&platform=&lang=&type=ALL";
+constexpr DWORD start_ms = 30000;
+constexpr DWORD refresh_ms = 60000;
+constexpr DWORD exit_ms = 30000;
+
+e2e::archive_server server("127.0.0.1", 80);
+
+// Where the harness keeps its files, as a Unix path; set by run_e2e.sh, else the build
+// tree's default.
+std::string work_root() { return e2e::env("VEX_E2E_WORK", VEX_E2E_DEFAULT_WORK); }
+std::string control_script() { return e2e::env("VEX_E2E_CONTROL", VEX_E2E_DEFAULT_CONTROL); }
+std::string server_script() { return e2e::env("VEX_E2E_SERVER", VEX_E2E_DEFAULT_SERVER); }
+
+// The harness script stops and starts the server; Wine runs it as a Linux program.
+bool server_command(const std::string& what, std::string& error) {
+  std::string line = "/bin/bash " + control_script() + " " + what + " " + work_root();
+  if (what == "server-start") line += " " + server_script();
+  if (!e2e::start_unix_program(line, error)) return false;
+  const bool want_alive = what == "server-start";
+  if (!e2e::wait_until([&] { return server.alive() == want_alive; }, 20000, 50)) {
+    error = "the server did not " + std::string(want_alive ? "start" : "stop");
+    return false;
+  }
+  return true;
+}
+
+// Run on its own (not through run_e2e.sh), the test program starts the server itself.
+class server_environment : public testing::Environment {
+ public:
+  void SetUp() override {
+    if (server.alive()) return;
+    std::string error;
+    e2e::make_directories(e2e::windows_path(work_root()));
+    ASSERT_TRUE(server_command("server-start", error)) << error;
+    started_here = true;
+  }
+  void TearDown() override {
+    std::string error;
+    if (started_here) server_command("server-stop", error);
+  }
+  bool started_here = false;
+};
+
+testing::Environment* const registered = testing::AddGlobalTestEnvironment(new server_environment);
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> out;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(at, end - at);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) out.push_back(line);
+    at = end + 1;
+  }
+  return out;
+}
+
+std::vector<std::string> column(const std::vector<std::vector<std::string>>& rows, std::size_t c) {
+  std::vector<std::string> out;
+  for (const auto& r : rows) out.push_back(c < r.size() ? r[c] : std::string("<missing>"));
+  return out;
+}
+
+class E2E : public testing::Test {
+ protected:
+  void SetUp() override {
+    const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
+    dir_unix = work_root() + "/" + info->test_suite_name() + "." + info->name();
+    dir = e2e::windows_path(dir_unix);
+    ASSERT_TRUE(e2e::make_directories(dir)) << dir;
+    e2e::clear_directory(dir);
+    if (!server.alive()) {
+      std::string error;
+      ASSERT_TRUE(server_command("server-start", error)) << error;
+    }
+    reset_server();
+  }
+
+  void TearDown() override {
+    if (app_process && app_process->running() && !HasFailure()) {
+      ADD_FAILURE() << "the program was still running at the end of the test; output:\n"
+                    << app_process->output();
+    }
+    app.reset();
+    app_process.reset();
+    if (!server.alive()) {
+      std::string error;
+      EXPECT_TRUE(server_command("server-start", error)) << error;
+    }
+  }
+
+  std::string state_path() const { return dir + "/gui_state"; }
+
+  void reset_server() {
+    std::string error;
+    ASSERT_TRUE(server.reset(error)) << error;
+  }
+  void set_faults(const std::string& settings) {
+    std::string error;
+    ASSERT_TRUE(server.faults(settings, error)) << error;
+  }
+  std::vector<logged_request> server_log() {
+    std::vector<logged_request> log;
+    std::string error;
+    EXPECT_TRUE(server.log(log, error)) << error;
+    return log;
+  }
+
+  // Starts the program in this test's directory and finds its window; its output so far
+  // stays readable through `output()` after it ended.
+  void start_app() {
+    ++runs;
+    app.reset();
+    app_process.reset(new program);
+    std::string error;
+    ASSERT_TRUE(app_process->start(VEX_E2E_APP, dir, dir + "/output-" + std::to_string(runs) + ".txt", error))
+        << error;
+    app.reset(new app_window);
+    ASSERT_TRUE(app->attach(VEX_E2E_HOST, app_process->id, start_ms, error)) << error;
+    ASSERT_TRUE(app->idle()) << "button \"" << app->button_text() << "\" at start";
+  }
+
+  // WM_CLOSE, then the program must end by itself with exit code 0.
+  void close_app() {
+    ASSERT_TRUE(app->post_close());
+    ASSERT_TRUE(app_process->wait_exit(exit_ms)) << "no exit after WM_CLOSE";
+    EXPECT_EQ(0u, app_process->exit_code()) << output();
+  }
+
+  std::string output() const { return app_process ? app_process->output() : std::string(); }
+
+  void refresh() {
+    ASSERT_GE(app->refresh(refresh_ms), 0)
+        << "no idle state after Refresh; button \"" << app->button_text() << "\"; output:\n"
+        << output();
+  }
+
+  std::vector<std::string> names() const { return column(app->rows(), 0); }
+  std::vector<std::string> done_column() const { return column(app->rows(), 1); }
+
+  void read_state(e2e::state_file& s) {
+    std::string bytes, error;
+    ASSERT_TRUE(e2e::read_file(state_path(), bytes)) << "no state file";
+    ASSERT_TRUE(e2e::parse_state(bytes, s, error)) << error << " (" << bytes.size() << " bytes)";
+  }
+
+  std::string dir_unix, dir;
+  int runs = 0;
+  std::unique_ptr<program> app_process;
+  std::unique_ptr<app_window> app;
+};
+
+// -- what the server sends, for comparison --
+
+struct entry {
+  std::string url, name;
+};
+
+std::string decode_references(const std::string& s) {
+  static const std::pair<const char*, const char*> refs[] = {
+      {"&amp;", "&"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&#39;", "'"}};
+  std::string out;
+  for (std::size_t i = 0; i < s.size();) {
+    bool replaced = false;
+    for (const auto& r : refs) {
+      const std::size_t n = std::char_traits<char>::length(r.first);
+      if (s.compare(i, n, r.first) == 0) {
+        out += r.second;
+        i += n;
+        replaced = true;
+        break;
+      }
+    }
+    if (!replaced) out += s[i++];
+  }
+  return out;
+}
+
+// The entries of a result page, as the server writes them: one heading link each.
+std::vector<entry> page_entries(const std::string& html) {
+  std::vector<entry> out;
+  const std::string open = "<h2><a href=\"";
+  for (std::size_t at = html.find(open); at != std::string::npos; at = html.find(open, at)) {
+    at += open.size();
+    const std::size_t q = html.find("\">", at);
+    const std::size_t close = html.find("</a>", q);
+    if (q == std::string::npos || close == std::string::npos) break;
+    out.push_back({html.substr(at, q - at), decode_references(html.substr(q + 2, close - q - 2))});
+    at = close;
+  }
+  return out;
+}
+
+// Posts the same bodies again, with `faults` in force instead of whatever the test had
+// set, and collects the entries the program should show.
+std::vector<entry> replay(const std::vector<logged_request>& requests, const std::string& faults) {
+  std::string error;
+  EXPECT_TRUE(server.reset(error)) << error;
+  EXPECT_TRUE(server.faults(faults, error)) << error;
+  std::vector<entry> out;
+  for (const logged_request& r : requests) {
+    e2e::http_reply reply;
+    EXPECT_TRUE(e2e::http_request("127.0.0.1", 80, "POST", "/archive/", r.body, reply, error)) << error;
+    EXPECT_EQ(200, reply.status);
+    for (const entry& e : page_entries(reply.body)) out.push_back(e);
+  }
+  return out;
+}
+
+// The names of the first `n` stored rows as the list shows them: the file keeps the site's
+// text, character references included; the list decodes them.
+std::vector<std::string> first_names(const e2e::state_file& s, std::size_t n) {
+  std::vector<std::string> out;
+  for (std::size_t i = 0; i < n && i < s.rows.size(); ++i)
+    out.push_back(decode_references(s.rows[i].at("name").text));
+  return out;
+}
+
+std::vector<std::string> names_of(const std::vector<entry>& entries) {
+  std::vector<std::string> out;
+  for (const entry& e : entries) out.push_back(e.name);
+  return out;
+}
+
+std::vector<std::string> starts_of(const std::vector<logged_request>& log) {
+  std::vector<std::string> out;
+  for (const logged_request& r : log) out.push_back(r.form.count("start") ? r.form.at("start") : "<none>");
+  return out;
+}
+
+// -- paging, form and cookie --
+
+TEST_F(E2E, RequestsFollowTheResultCount) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  EXPECT_EQ(0, app->row_count());
+
+  const struct {
+    int total;
+    std::vector<std::string> starts;
+  } cases[] = {{0, {"0"}}, {20, {"0"}}, {21, {"0", "20"}}, {45, {"0", "20", "40"}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE("total " + std::to_string(c.total));
+    reset_server();
+    set_faults("{\"total\": " + std::to_string(c.total) + "}");
+    ASSERT_NO_FATAL_FAILURE(refresh());
+    const std::vector<logged_request> log = server_log();
+    EXPECT_EQ(c.starts, starts_of(log));
+    ASSERT_FALSE(log.empty());
+    // A first start queries with every filter at its first item and an empty title.
+    EXPECT_EQ(default_body, log[0].body);
+    for (const logged_request& r : log) {
+      EXPECT_EQ("POST", r.method);
+      EXPECT_EQ("/archive/", r.path);
+      EXPECT_EQ(log[0].connection, r.connection) << "pages of one refresh share one connection";
+      EXPECT_EQ(VEX_E2E_HOST, r.headers.count("host") ? r.headers.at("host") : "<none>");
+      EXPECT_EQ("keep-alive", r.headers.count("connection") ? r.headers.at("connection") : "<none>");
+      EXPECT_EQ("application/x-www-form-urlencoded",
+                r.headers.count("content-type") ? r.headers.at("content-type") : "<none>");
+    }
+    EXPECT_EQ(c.total, app->row_count());
+    EXPECT_EQ(names_of(replay(log, "{\"total\": " + std::to_string(c.total) + "}")), names());
+    EXPECT_EQ(std::vector<std::string>(static_cast<std::size_t>(c.total), ""), done_column());
+  }
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+TEST_F(E2E, CookieOnlyOnLaterPagesOfARefresh) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  set_faults("{\"total\": 45}");
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  const std::vector<logged_request> log = server_log();
+  ASSERT_EQ(6u, log.size());
+  // The server hands out session n to the n-th request that came without a cookie.
+  const char* const expected[] = {nullptr, "session=1; path=/", "session=1; path=/",
+                                  nullptr, "session=2; path=/", "session=2; path=/"};
+  for (std::size_t i = 0; i < log.size(); ++i) {
+    SCOPED_TRACE("request " + std::to_string(i));
+    const auto cookie = log[i].headers.find("cookie");
+    if (expected[i]) {
+      ASSERT_NE(log[i].headers.end(), cookie);
+      EXPECT_EQ(expected[i], cookie->second);
+    } else {
+      EXPECT_EQ(log[i].headers.end(), cookie) << "cookie \"" << cookie->second << "\" on a first page";
+    }
+  }
+  EXPECT_EQ((std::vector<std::string>{"0", "20", "40", "0", "20", "40"}), starts_of(log));
+  EXPECT_NE(log[0].connection, log[3].connection) << "each refresh opens its own connection";
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+TEST_F(E2E, TitleAndFiltersAreSentFormEncoded) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  // The vocabularies, each box at its first item.
+  const int counts[] = {10, 13, 10, 5, 6};
+  const char* const firsts[] = {"Any difficulty", "Any platform", "Any language", "All vexlets",
+                                "Most recent first"};
+  for (int i = 0; i < 5; ++i) {
+    const auto which = static_cast<e2e::filter_combo>(i);
+    EXPECT_EQ(counts[i], app->combo_count(which)) << "combo " << i;
+    EXPECT_EQ(0, app->combo_selection(which)) << "combo " << i;
+    EXPECT_EQ(firsts[i], app->combo_item(which, 0)) << "combo " << i;
+  }
+
+  ASSERT_TRUE(app->set_title("a&b c"));
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  std::vector<logged_request> log = server_log();
+  ASSERT_EQ(1u, log.size());
+  EXPECT_NE(std::string::npos, log[0].body.find("title=a%26b+c")) << log[0].body;
+  EXPECT_EQ("action=archive&sort=DATE&title=a%26b+c&start=0&difficulty=0&platform=&lang=&type=ALL",
+            log[0].body);
+  EXPECT_EQ("a&b c", log[0].form["title"]);
+
+  reset_server();
+  ASSERT_TRUE(app->set_title("Me v"));
+  ASSERT_TRUE(app->choose_combo(e2e::difficulty, 3));
+  ASSERT_TRUE(app->choose_combo(e2e::platform, 12));
+  ASSERT_TRUE(app->choose_combo(e2e::language, 8));
+  ASSERT_TRUE(app->choose_combo(e2e::type, 2));
+  ASSERT_TRUE(app->choose_combo(e2e::sort, 3));
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  log = server_log();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ("action=archive&sort=DIFF_INV&title=Me+v&start=0&difficulty=3&platform=100&lang=10&type=UNSOLVED",
+            log[0].body);
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+TEST_F(E2E, RepliesWithoutACountShowTheFirstPageOnly) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  set_faults("{\"no_count\": true}");
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  std::vector<logged_request> log = server_log();
+  EXPECT_EQ(1u, log.size());
+  EXPECT_EQ(names_of(replay(log, "{}")), names());
+  EXPECT_EQ(20, app->row_count());
+
+  reset_server();
+  set_faults("{\"status\": 500}");
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  EXPECT_EQ(1u, server_log().size());
+  EXPECT_EQ(0, app->row_count());
+
+  const std::vector<std::string> out = lines_of(output());
+  EXPECT_EQ(2, std::count(out.begin(), out.end(), "error resp")) << output();
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+// -- cancel and network failures --
+
+TEST_F(E2E, CancelDuringTheSecondPageKeepsTheFirst) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  set_faults("{\"total\": 45, \"delay_ms\": 8000, \"delay_from\": 1}");
+  ASSERT_TRUE(app->click_refresh());
+  ASSERT_TRUE(e2e::wait_until([&] { return app->row_count() == 20 && server_log().size() == 2; }, refresh_ms))
+      << app->row_count() << " rows";
+  EXPECT_EQ("Loading", app->button_text());
+  EXPECT_TRUE(app->progress_visible());
+
+  ASSERT_TRUE(app->click_refresh());  // the press that cancels
+  ASSERT_TRUE(app->wait_idle(refresh_ms)) << app->button_text();
+  // Had the cancel not ended the exchange, the delayed reply and the third page would follow.
+  EXPECT_EQ(2u, server_log().size());
+  EXPECT_EQ(20, app->row_count());
+  const std::vector<logged_request> first_page(1, server_log()[0]);
+  EXPECT_EQ(names_of(replay(first_page, "{\"total\": 45}")), names());
+  EXPECT_FALSE(lines_of(output()).empty()) << "the exchange's error goes to standard output";
+
+  // Idle again for real: the next press starts a whole refresh.
+  reset_server();
+  set_faults("{\"total\": 5}");
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  EXPECT_EQ(5, app->row_count());
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+TEST_F(E2E, RefusedConnectionEndsTheRefresh) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  std::string error;
+  ASSERT_TRUE(server_command("server-stop", error)) << error;
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  EXPECT_EQ(0, app->row_count());
+  const std::vector<std::string> out = lines_of(output());
+  ASSERT_EQ(1u, out.size()) << output();
+  EXPECT_NE(std::string::npos, out[0].find("10061")) << "connection refused: " << out[0];
+
+  ASSERT_TRUE(server_command("server-start", error)) << error;
+  set_faults("{\"total\": 21}");
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  EXPECT_EQ(21, app->row_count());
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+TEST_F(E2E, ServerClosingTheConnectionEndsTheRefresh) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  // No reply at all.
+  set_faults("{\"close_after\": 0}");
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  EXPECT_EQ(0, app->row_count());
+  EXPECT_EQ(1u, lines_of(output()).size()) << output();
+
+  // One reply, then the connection closes: the first page stays.
+  reset_server();
+  set_faults("{\"total\": 45, \"close_after\": 1}");
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  const std::vector<logged_request> log = server_log();
+  ASSERT_GE(log.size(), 1u);
+  EXPECT_EQ(20, app->row_count());
+  EXPECT_EQ(names_of(replay(std::vector<logged_request>(1, log[0]), "{\"total\": 45}")), names());
+  EXPECT_EQ(2u, lines_of(output()).size()) << output();
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+TEST_F(E2E, ChunkBoundariesInsideEntriesLoseNoRows) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  const char* const variants[] = {
+      "{\"total\": 45, \"chunked\": true, \"chunk_size\": 7}",
+      "{\"total\": 45, \"chunked\": true, \"chunk_size\": 1}",
+      "{\"total\": 45, \"chunked\": true, \"chunk_size\": 100, \"split_head\": true}",
+      "{\"total\": 45, \"split_head\": true}",
+  };
+  for (const char* faults : variants) {
+    SCOPED_TRACE(faults);
+    reset_server();
+    set_faults(faults);
+    ASSERT_NO_FATAL_FAILURE(refresh());
+    const std::vector<logged_request> log = server_log();
+    EXPECT_EQ(3u, log.size());
+    EXPECT_EQ(names_of(replay(log, "{\"total\": 45}")), names());
+  }
+  EXPECT_TRUE(lines_of(output()).empty()) << output();
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+// -- the state file --
+
+TEST_F(E2E, MarksSurviveARestart) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  // Every page's first entry gets the same url: rows 0 and 20 are one entry.
+  set_faults("{\"total\": 25, \"first_url\": \"/vexlets/twice/\"}");
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  const std::vector<entry> entries =
+      replay(server_log(), "{\"total\": 25, \"first_url\": \"/vexlets/twice/\"}");
+  ASSERT_EQ(25u, entries.size());
+  ASSERT_EQ(25, app->row_count());
+
+  ASSERT_TRUE(app->click_row(2));
+  ASSERT_TRUE(app->context_menu(2, 1));
+  EXPECT_EQ("Yes", app->cell(2, 1));
+  ASSERT_TRUE(app->click_row(4));
+  ASSERT_TRUE(app->context_menu(4, 1));
+  EXPECT_EQ("Yes", app->cell(4, 1));
+  ASSERT_TRUE(app->context_menu(4, 2));
+  EXPECT_EQ("", app->cell(4, 1));
+  ASSERT_TRUE(app->click_row(6));
+  ASSERT_TRUE(app->context_menu(6, 0));  // dismissed
+  EXPECT_EQ("", app->cell(6, 1));
+  ASSERT_TRUE(app->context_menu(6, 2));  // unmarking an unmarked entry
+  EXPECT_EQ("", app->cell(6, 1));
+  ASSERT_TRUE(app->click_row(0));
+  ASSERT_TRUE(app->context_menu(0, 1));
+  EXPECT_EQ("Yes", app->cell(0, 1));
+  ASSERT_NO_FATAL_FAILURE(close_app());
+
+  e2e::state_file s;
+  ASSERT_NO_FATAL_FAILURE(read_state(s));
+  EXPECT_EQ((std::map<std::string, bool>{{entries[2].url, true}, {"/vexlets/twice/", true}}), s.marks);
+  ASSERT_EQ(25u, s.rows.size());
+  EXPECT_EQ(entries[2].url, s.rows[2]["url"].text);
+  EXPECT_EQ(2, s.rows[2]["solved"].tag);
+
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  EXPECT_EQ(names_of(entries), names());
+  std::vector<std::string> done(25, "");
+  done[0] = done[2] = done[20] = "Yes";
+  EXPECT_EQ(done, done_column());
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+TEST_F(E2E, SelectionSurvivesTwoRestarts) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  set_faults("{\"total\": 25}");
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  ASSERT_TRUE(app->click_row(7));
+  ASSERT_EQ(7, app->selection_mark());
+  const std::vector<std::string> shown = names();
+  ASSERT_NO_FATAL_FAILURE(close_app());
+
+  for (int restart = 1; restart <= 2; ++restart) {
+    SCOPED_TRACE("restart " + std::to_string(restart));
+    e2e::state_file s;
+    ASSERT_NO_FATAL_FAILURE(read_state(s));
+    EXPECT_EQ(7, s.selected);
+    ASSERT_NO_FATAL_FAILURE(start_app());
+    EXPECT_EQ(shown, names());
+    EXPECT_EQ(7, app->selection_mark());
+    ASSERT_NO_FATAL_FAILURE(close_app());
+  }
+}
+
+TEST_F(E2E, TitleAndFourFiltersSurviveARestart) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  ASSERT_TRUE(app->set_title("keygen"));
+  ASSERT_TRUE(app->choose_combo(e2e::difficulty, 2));
+  ASSERT_TRUE(app->choose_combo(e2e::platform, 1));
+  ASSERT_TRUE(app->choose_combo(e2e::language, 3));
+  ASSERT_TRUE(app->choose_combo(e2e::type, 1));
+  ASSERT_TRUE(app->choose_combo(e2e::sort, 4));
+  ASSERT_NO_FATAL_FAILURE(close_app());
+
+  e2e::state_file s;
+  ASSERT_NO_FATAL_FAILURE(read_state(s));
+  EXPECT_EQ("keygen", s.title);
+  EXPECT_EQ((std::vector<int>{2, 1, 3, 1}), std::vector<int>(s.filters, s.filters + 4));
+
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  EXPECT_EQ("keygen", app->title_text());
+  EXPECT_EQ(2, app->combo_selection(e2e::difficulty));
+  EXPECT_EQ(1, app->combo_selection(e2e::platform));
+  EXPECT_EQ(3, app->combo_selection(e2e::language));
+  EXPECT_EQ(1, app->combo_selection(e2e::type));
+  EXPECT_EQ(0, app->combo_selection(e2e::sort)) << "the sort order is not stored";
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  const std::vector<logged_request> log = server_log();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ("action=archive&sort=DATE&title=keygen&start=0&difficulty=2&platform=1&lang=3&type=SOLVED",
+            log[0].body);
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+e2e::state_file sample_state() {
+  e2e::state_file s;
+  const char* const names[] = {"Alpha KeygenMe", "Beta &amp; Gamma", "Gamma &lt;CrackMe&gt;",
+                               "Delta",          "Epsilon v2",       "Zeta"};
+  for (int i = 0; i < 6; ++i)
+    s.rows.push_back(e2e::entry_row("/vexlets/" + std::to_string(i + 1) + "/", names[i],
+                                    std::to_string(i % 9 + 1), i % 2 == 0));
+  s.marks["/vexlets/2/"] = true;
+  s.marks["/vexlets/not-listed/"] = true;
+  s.selected = 3;
+  s.title = "trunc";
+  s.filters[0] = 1;
+  s.filters[1] = 2;
+  s.filters[2] = 3;
+  s.filters[3] = 1;
+  return s;
+}
+
+TEST_F(E2E, TruncatedStateFilesKeepWholeRows) {
+  const e2e::state_file full = sample_state();
+  const std::string bytes = e2e::write_state(full);
+  e2e::state_file layout;
+  std::string error;
+  ASSERT_TRUE(e2e::parse_state(bytes, layout, error)) << error;
+
+  // The whole file first: everything comes back.
+  ASSERT_TRUE(e2e::write_file(state_path(), bytes));
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  EXPECT_EQ(first_names(full, 6), names());
+  EXPECT_EQ((std::vector<std::string>{"", "Yes", "", "", "", ""}), done_column());
+  EXPECT_EQ(3, app->selection_mark());
+  EXPECT_EQ("trunc", app->title_text());
+  EXPECT_EQ(2, app->combo_selection(e2e::platform));
+  ASSERT_NO_FATAL_FAILURE(close_app());
+
+  const struct {
+    std::size_t cut;
+    std::size_t rows;
+    const char* where;
+  } cuts[] = {
+      {0, 0, "empty file"},
+      {2, 0, "inside the mark count"},
+      {layout.marks_end - 3, 0, "inside the last mark's url"},
+      {layout.marks_end + 2, 0, "inside the row count"},
+      {layout.row_ends[0] + 9, 1, "inside the second row"},
+      {layout.row_ends[2] + 30, 3, "inside the fourth row"},
+      {layout.row_ends[5] - 1, 5, "the last row's last byte missing"},
+      {layout.row_ends[5] + 2, 6, "inside the selected row"},
+      {bytes.size() - 1, 6, "inside the last filter"},
+  };
+  for (const auto& c : cuts) {
+    SCOPED_TRACE(std::string(c.where) + ", " + std::to_string(c.cut) + " of " + std::to_string(bytes.size()) +
+                 " bytes");
+    ASSERT_TRUE(e2e::write_file(state_path(), bytes.substr(0, c.cut)));
+    ASSERT_NO_FATAL_FAILURE(start_app());
+    EXPECT_EQ(first_names(full, c.rows), names());
+    if (c.rows >= 2) {
+      EXPECT_EQ("Yes", app->cell(1, 1)) << "the marks were read before the rows";
+    }
+    ASSERT_NO_FATAL_FAILURE(close_app());
+    // The next close writes a whole file again.
+    e2e::state_file rewritten;
+    ASSERT_NO_FATAL_FAILURE(read_state(rewritten));
+    EXPECT_EQ(c.rows, rewritten.rows.size());
+  }
+}
+
+TEST_F(E2E, CorruptedStateFilesStartCleanly) {
+  const e2e::state_file sample = sample_state();
+  const std::string good = e2e::write_state(sample);
+  e2e::state_file layout;
+  std::string error;
+  ASSERT_TRUE(e2e::parse_state(good, layout, error)) << error;
+
+  auto with_int_at = [&](std::size_t at, int v) {
+    std::string b = good;
+    for (int i = 0; i < 4; ++i)
+      b[at + static_cast<std::size_t>(i)] = static_cast<char>((static_cast<unsigned>(v) >> (8 * i)) & 0xFF);
+    return b;
+  };
+  std::string noise(4096, '\0');
+  unsigned seed = 12345;
+  for (char& ch : noise) {
+    seed = seed * 1103515245u + 12345u;
+    ch = static_cast<char>(seed >> 16);
+  }
+
+  const struct {
+    std::string bytes;
+    std::size_t rows;
+    const char* what;
+  } files[] = {
+      {with_int_at(0, 0x7FFFFFFF), 0, "a mark count far beyond the file"},
+      {with_int_at(0, -5), 0, "a negative mark count"},
+      {with_int_at(layout.marks_end, 0x7FFFFFFF), 0, "a row count far beyond the file"},
+      {with_int_at(layout.marks_end, -1), 0, "a negative row count"},
+      {with_int_at(layout.row_ends[1], 0x40000000), 2, "a field count far beyond the file"},
+      {with_int_at(layout.row_ends[1] + 4, 0x7FFFFFF0), 2, "a key length far beyond the file"},
+      {with_int_at(layout.row_ends[1] + 4, -3), 2, "a negative key length"},
+      {noise, 0, "noise"},
+  };
+  for (const auto& f : files) {
+    SCOPED_TRACE(f.what);
+    ASSERT_TRUE(e2e::write_file(state_path(), f.bytes));
+    ASSERT_NO_FATAL_FAILURE(start_app());
+    if (std::string(f.what) != "noise") {
+      EXPECT_EQ(first_names(sample, f.rows), names());
+    }
+    ASSERT_NO_FATAL_FAILURE(close_app());
+    e2e::state_file rewritten;
+    ASSERT_NO_FATAL_FAILURE(read_state(rewritten));
+  }
+}
+
+TEST_F(E2E, UnknownValuesAndIndexesInTheStateFile) {
+  e2e::state_file s = sample_state();
+  // A field of a type the program never writes: its tag carries no payload.
+  s.rows[1]["extra"].tag = 7;
+  // Indexes outside everything.
+  s.selected = 50;
+  s.filters[0] = 99;
+  s.filters[1] = -7;
+  s.filters[2] = 1000;
+  s.filters[3] = 5;
+  ASSERT_TRUE(e2e::write_file(state_path(), e2e::write_state(s)));
+
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  EXPECT_EQ(first_names(s, 6), names());
+  for (int i = 0; i < 4; ++i)
+    EXPECT_EQ(0, app->combo_selection(static_cast<e2e::filter_combo>(i)))
+        << "combo " << i << " keeps its first item";
+  // Marking with the selection outside the rows does nothing.
+  ASSERT_TRUE(app->context_menu(0, 1));
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  const std::vector<logged_request> log = server_log();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(std::string("action=archive&sort=DATE&title=trunc&start=0&difficulty=0&platform=&lang=&type=ALL"),
+            log[0].body);
+  ASSERT_NO_FATAL_FAILURE(close_app());
+
+  e2e::state_file rewritten;
+  ASSERT_NO_FATAL_FAILURE(read_state(rewritten));
+  EXPECT_EQ(s.marks, rewritten.marks);
+
+  // Back to the rows with the foreign field: written with the tag 0, the file stays readable.
+  ASSERT_TRUE(e2e::write_file(state_path(), e2e::write_state(s)));
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  ASSERT_NO_FATAL_FAILURE(close_app());
+  ASSERT_NO_FATAL_FAILURE(read_state(rewritten));
+  ASSERT_EQ(6u, rewritten.rows.size());
+  ASSERT_EQ(1u, rewritten.rows[1].count("extra"));
+  EXPECT_EQ(0, rewritten.rows[1]["extra"].tag);
+  EXPECT_EQ(s.rows[2]["name"].text, rewritten.rows[2]["name"].text);
+}
+
+TEST_F(E2E, ClosingDuringARefreshSavesACompleteFile) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  // The second reply is held far longer than the program may take to exit: only a close
+  // that cancels the exchange ends it in time.
+  set_faults("{\"total\": 100, \"delay_ms\": 120000, \"delay_from\": 1}");
+  ASSERT_TRUE(app->click_refresh());
+  ASSERT_TRUE(
+      e2e::wait_until([&] { return app->row_count() == 20 && server_log().size() == 2; }, refresh_ms));
+  const std::vector<std::string> shown = names();
+  ASSERT_NO_FATAL_FAILURE(close_app());
+
+  e2e::state_file s;
+  ASSERT_NO_FATAL_FAILURE(read_state(s));
+  ASSERT_EQ(20u, s.rows.size());
+  EXPECT_EQ(shown, first_names(s, 20));
+  EXPECT_FALSE(e2e::file_exists(dir + "/gui_state.tmp"));
+  EXPECT_EQ(2u, server_log().size());
+}
+
+// -- opening entries in the browser --
+
+class BrowserE2E : public E2E {
+ protected:
+  void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(E2E::SetUp());
+    browser_log = dir + "/browser.log";
+    const std::string script = "printf '%s\\n' \"$@\" >> '" + dir_unix + "/browser.log'\n";
+    ASSERT_TRUE(e2e::write_file(dir + "/browser.sh", script));
+    ASSERT_TRUE(e2e::set_wine_browsers("/bin/sh " + dir_unix + "/browser.sh", &previous, &existed));
+    changed = true;
+  }
+  void TearDown() override {
+    if (changed) {
+      EXPECT_TRUE(e2e::restore_wine_browsers(previous, existed));
+    }
+    E2E::TearDown();
+  }
+  std::vector<std::string> opened() {
+    std::string text;
+    e2e::read_file(browser_log, text);
+    return lines_of(text);
+  }
+
+  std::string browser_log, previous;
+  bool existed = false, changed = false;
+};
+
+TEST_F(BrowserE2E, OnlyPagesOfTheSiteAreOpened) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  const char* const hostile[] = {"@evil.example/", "//evil.example/", "\\\\\\\\evil.example/",
+                                 "http://evil.example/"};
+  for (const char* url : hostile) {
+    SCOPED_TRACE(url);
+    reset_server();
+    set_faults(std::string("{\"total\": 3, \"first_url\": \"") + url + "\"}");
+    ASSERT_NO_FATAL_FAILURE(refresh());
+    ASSERT_EQ(3, app->row_count());
+    ASSERT_TRUE(app->double_click_row(0));
+  }
+  const std::vector<entry> entries = replay(server_log(), "{\"total\": 3}");
+  ASSERT_EQ(3u, entries.size());
+  ASSERT_TRUE(app->double_click_row(1));
+  ASSERT_TRUE(e2e::wait_until([&] { return !opened().empty(); }, 30000)) << "the good page was not opened";
+  // The launcher runs apart from the program: give a hostile address time to show up too.
+  Sleep(3000);
+  EXPECT_EQ(std::vector<std::string>{std::string("http://") + VEX_E2E_HOST + entries[1].url}, opened());
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+}  // namespace

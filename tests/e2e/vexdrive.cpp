@@ -1,0 +1,103 @@
+// vexdrive: drives a running vexlet browser from shell scripts (the run command, the
+// benchmark). Each subcommand finds the program's main window by its title, does one thing
+// and prints one result; the exit status is 0 on success, 1 on failure, 2 on bad usage.
+//
+//   vexdrive wait-window [--title T] [--timeout MS]   window=0x<hwnd> pid=<pid>, once the
+//                                                     window shows and its message loop runs
+//   vexdrive refresh     [--title T] [--timeout MS]   elapsed_ms=<click until idle> rows=<n>
+//   vexdrive rows        [--title T]                  one line per row, cells separated by tabs
+//   vexdrive close       [--title T] [--timeout MS]   exit_code=<the program's exit code>
+//
+// --timeout bounds the wait for the window (wait-window, rows), for idle (refresh) or for
+// the exit (close). Lines end with a bare line feed.
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "e2e/driver.hpp"
+
+namespace {
+
+int usage() {
+  std::fprintf(stderr,
+               "usage: vexdrive wait-window|refresh|rows|close [--title TITLE] [--timeout MS]\n"
+               "  wait-window  wait for the main window; prints window=0x<hwnd> pid=<pid>\n"
+               "  refresh      press Refresh and wait until idle; prints elapsed_ms=<n> rows=<n>\n"
+               "  rows         prints each row, cells separated by tabs\n"
+               "  close        close the window and wait for the exit; prints exit_code=<n>\n");
+  return 2;
+}
+
+int fail(const std::string& what) {
+  std::fprintf(stderr, "vexdrive: %s\n", what.c_str());
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Shell scripts read the output: no carriage returns.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+  if (argc < 2) return usage();
+  const std::string command = argv[1];
+  std::string title = "localhost";
+  long timeout = -1;
+  for (int i = 2; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--title" && i + 1 < argc) {
+      title = argv[++i];
+    } else if (a == "--timeout" && i + 1 < argc) {
+      char* end = nullptr;
+      timeout = std::strtol(argv[++i], &end, 10);
+      if (!end || *end || timeout < 0) return usage();
+    } else {
+      return usage();
+    }
+  }
+  if (command != "wait-window" && command != "refresh" && command != "rows" && command != "close")
+    return usage();
+
+  // A refresh of many pages takes long; everything else is quick or waits for the window.
+  const DWORD default_ms = command == "refresh" ? 600000 : command == "rows" ? 10000 : 60000;
+  const DWORD wait_ms = timeout >= 0 ? static_cast<DWORD>(timeout) : default_ms;
+  const DWORD find_ms = command == "wait-window" || command == "rows" ? wait_ms : 10000;
+
+  e2e::app_window app;
+  std::string error;
+  if (!app.attach(title, 0, find_ms, error)) return fail(error);
+
+  if (command == "wait-window") {
+    std::printf("window=0x%llx pid=%lu\n",
+                static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(app.main)),
+                static_cast<unsigned long>(app.pid));
+    return 0;
+  }
+  if (command == "refresh") {
+    if (!app.idle()) return fail("the program is not idle (button reads \"" + app.button_text() + "\")");
+    const long long elapsed = app.refresh(wait_ms);
+    if (elapsed < 0) return fail("no idle state within " + std::to_string(wait_ms) + " ms");
+    std::printf("elapsed_ms=%lld rows=%d\n", elapsed, app.row_count());
+    return 0;
+  }
+  if (command == "rows") {
+    for (const auto& row : app.rows()) {
+      std::string line;
+      for (std::size_t c = 0; c < row.size(); ++c) line += (c ? "\t" : "") + row[c];
+      std::printf("%s\n", line.c_str());
+    }
+    return 0;
+  }
+  // close
+  if (!app.post_close()) return fail("cannot post WM_CLOSE");
+  if (WaitForSingleObject(app.process, wait_ms) != WAIT_OBJECT_0)
+    return fail("the program did not exit within " + std::to_string(wait_ms) + " ms");
+  DWORD code = 0;
+  GetExitCodeProcess(app.process, &code);
+  std::printf("exit_code=%lu\n", static_cast<unsigned long>(code));
+  return 0;
+}
