@@ -78,7 +78,7 @@ int fetch_page(page_query& query, int start, bool first) {
   // the state file; they are appended there while this thread waits.
   const std::vector<row> rows = parse_archive_page(response.body);
   main_window->call([&rows] {
-    gui::redraw_pause pause(*entry_list);
+    gui::hold_redraw_for(*entry_list, 100);
     for (const row& r : rows) entry_list->rows.push_back(r);
   });
 

@@ -1,8 +1,11 @@
 #include "gui/base/wnd32.hpp"
 
+#include <set>
+
 #include <cstring>
 #include <exception>
 #include <functional>
+#include <set>
 #include <stdexcept>
 #include <vector>
 
@@ -155,6 +158,31 @@ redraw_pause::~redraw_pause() {
   if (!hwnd) return;
   SendMessageA(hwnd, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(hwnd, nullptr, TRUE);
+}
+
+namespace {
+
+// Windows whose painting `hold_redraw_for` holds; touched by the window thread only.
+std::set<HWND>& held_windows() {
+  static std::set<HWND> held;
+  return held;
+}
+
+constexpr UINT_PTR hold_timer = 0x7648;
+
+void CALLBACK release_redraw(HWND h, UINT, UINT_PTR id, DWORD) {
+  KillTimer(h, id);
+  held_windows().erase(h);
+  SendMessageA(h, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(h, nullptr, TRUE);
+}
+
+}  // namespace
+
+void hold_redraw_for(wnd32& w, unsigned delay_ms) {
+  if (!w.hwnd || !held_windows().insert(w.hwnd).second) return;
+  SendMessageA(w.hwnd, WM_SETREDRAW, FALSE, 0);
+  if (!SetTimer(w.hwnd, hold_timer, delay_ms, release_redraw)) release_redraw(w.hwnd, 0, hold_timer, 0);
 }
 
 }  // namespace gui

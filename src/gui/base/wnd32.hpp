@@ -97,4 +97,11 @@ class redraw_pause {
   HWND hwnd;
 };
 
+// For changes that keep coming from elsewhere (rows arriving page by page): holds back the
+// window's painting now, unless it is held already, and lets it paint again `delay_ms` later,
+// so that it repaints a few times a second rather than after every change. Turning painting
+// back on makes a list view walk all its items, so doing it after every page would cost time
+// that grows with the list. Window thread only.
+void hold_redraw_for(wnd32& w, unsigned delay_ms);
+
 }  // namespace gui

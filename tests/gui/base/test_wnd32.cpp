@@ -10,6 +10,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "gui/base/probe_class.hpp"
 #include "gui/base/wnd_base.hpp"
@@ -259,3 +260,36 @@ TEST(Wnd32, ClassNameAndUnboundPropertiesThrow) {
 }
 
 }  // namespace
+
+namespace {
+
+// The WM_SETREDRAW values the probe's procedure received for `hwnd`, in order.
+std::vector<WPARAM> redraw_log(HWND hwnd) {
+  std::vector<WPARAM> seen;
+  for (const test::seen_msg& m : test::probe_log())
+    if (m.hwnd == hwnd && m.msg == WM_SETREDRAW) seen.push_back(m.wparam);
+  return seen;
+}
+
+}  // namespace
+
+TEST(Wnd32, RedrawPausesHoldPaintingAndGiveItBack) {
+  auto w = make_probe();
+  w->create();
+  { gui::redraw_pause pause(*w); }
+  EXPECT_EQ(redraw_log(w->hwnd), (std::vector<WPARAM>{FALSE, TRUE}));
+
+  // Held once however often it is asked while held, then released by the timer.
+  gui::hold_redraw_for(*w, 50);
+  gui::hold_redraw_for(*w, 50);
+  EXPECT_EQ(redraw_log(w->hwnd), (std::vector<WPARAM>{FALSE, TRUE, FALSE}));
+  const DWORD start = GetTickCount();
+  while (redraw_log(w->hwnd).size() < 4 && GetTickCount() - start < 5000) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    test::pump();
+  }
+  EXPECT_EQ(redraw_log(w->hwnd), (std::vector<WPARAM>{FALSE, TRUE, FALSE, TRUE}));
+  // Released, it can be held again.
+  gui::hold_redraw_for(*w, 50);
+  EXPECT_EQ(redraw_log(w->hwnd).size(), 5u);
+}
