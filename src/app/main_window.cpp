@@ -32,6 +32,8 @@ std::optional<std::string> selected_url(int& index) {
 void fill(gui::combo_ex& box, const std::vector<row>& items) {
   for (const row& item : items) box.items.push_back(item);
   box.selected.set(0);
+  // The box is 100 pixels wide; its open list is wide enough for the longest names.
+  SendMessageA(box.hwnd, CB_SETDROPPEDWIDTH, 280, 0);
 }
 
 gui::layout::eva* main_layout() {

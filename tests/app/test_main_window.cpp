@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -169,4 +170,23 @@ TEST_F(MainWindow, AFailedSaveLeavesThePreviousFile) {
   save_gui_state(close_message);
   RemoveDirectoryA("gui_state.tmp");
   EXPECT_EQ(read_file("gui_state"), before);
+}
+
+TEST_F(MainWindow, OpenFilterListsShowWholeNames) {
+  for (gui::combo_ex* box : {difficulty_combo.get(), platform_combo.get(), language_combo.get(),
+                             type_combo.get(), sort_combo.get()}) {
+    HDC dc = GetDC(box->hwnd);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(box->hwnd, WM_GETFONT, 0, 0)));
+    int widest = 0;
+    for (const row& item : box->items) {
+      const std::string name = item.at("name").as<std::string>();
+      SIZE extent = {};
+      GetTextExtentPoint32A(dc, name.c_str(), static_cast<int>(name.size()), &extent);
+      widest = std::max(widest, static_cast<int>(extent.cx));
+    }
+    SelectObject(dc, old);
+    ReleaseDC(box->hwnd, dc);
+    const int dropped = static_cast<int>(SendMessageA(box->hwnd, CB_GETDROPPEDWIDTH, 0, 0));
+    EXPECT_GE(dropped, widest + 8) << box->items[0].at("name").as<std::string>();
+  }
 }
