@@ -539,7 +539,7 @@ TEST_F(E2E, SelectionSurvivesTwoRestarts) {
 
 TEST_F(E2E, TitleAndFourFiltersSurviveARestart) {
   ASSERT_NO_FATAL_FAILURE(start_app());
-  ASSERT_TRUE(app->set_title("keygen"));
+  ASSERT_TRUE(app->set_title("keyloom"));
   ASSERT_TRUE(app->choose_combo(e2e::difficulty, 2));
   ASSERT_TRUE(app->choose_combo(e2e::platform, 1));
   ASSERT_TRUE(app->choose_combo(e2e::language, 3));
@@ -549,11 +549,11 @@ TEST_F(E2E, TitleAndFourFiltersSurviveARestart) {
 
   e2e::state_file s;
   ASSERT_NO_FATAL_FAILURE(read_state(s));
-  EXPECT_EQ("keygen", s.title);
+  EXPECT_EQ("keyloom", s.title);
   EXPECT_EQ((std::vector<int>{2, 1, 3, 1}), std::vector<int>(s.filters, s.filters + 4));
 
   ASSERT_NO_FATAL_FAILURE(start_app());
-  EXPECT_EQ("keygen", app->title_text());
+  EXPECT_EQ("keyloom", app->title_text());
   EXPECT_EQ(2, app->combo_selection(e2e::difficulty));
   EXPECT_EQ(1, app->combo_selection(e2e::platform));
   EXPECT_EQ(3, app->combo_selection(e2e::language));
@@ -562,14 +562,14 @@ TEST_F(E2E, TitleAndFourFiltersSurviveARestart) {
   ASSERT_NO_FATAL_FAILURE(refresh());
   const std::vector<logged_request> log = server_log();
   ASSERT_FALSE(log.empty());
-  EXPECT_EQ("action=archive&sort=DATE&title=keygen&start=0&difficulty=2&platform=1&lang=3&type=SOLVED",
+  EXPECT_EQ("action=archive&sort=DATE&title=keyloom&start=0&difficulty=2&platform=1&lang=3&type=SOLVED",
             log[0].body);
   ASSERT_NO_FATAL_FAILURE(close_app());
 }
 
 e2e::state_file sample_state() {
   e2e::state_file s;
-  const char* const names[] = {"Alpha KeygenMe", "Beta &amp; Gamma", "Gamma &lt;CrackMe&gt;",
+  const char* const names[] = {"Alpha KeyLoom", "Beta &amp; Gamma", "Gamma &lt;Vexlet&gt;",
                                "Delta",          "Epsilon v2",       "Zeta"};
   for (int i = 0; i < 6; ++i)
     s.rows.push_back(e2e::entry_row("/vexlets/" + std::to_string(i + 1) + "/", names[i],

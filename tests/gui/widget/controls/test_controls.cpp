@@ -101,8 +101,8 @@ TEST(Controls, Edit) {
   hashed->read_only.set(false);
   EXPECT_FALSE(hashed->read_only.get());
 
-  plain->text.set("keygen me");
-  EXPECT_EQ("keygen me", plain->text.get());
+  plain->text.set("keyloom");
+  EXPECT_EQ("keyloom", plain->text.get());
 }
 
 TEST(Controls, ButtonClickReachesItsSignal) {
