@@ -7,7 +7,7 @@ import sys
 from http.server import BaseHTTPRequestHandler
 
 CHUNKED = len(sys.argv) > 1 and sys.argv[1] == "chunked"
-ENTRY = ("<div class=\"entry\">\r\n<h2><a href=\"/vexlets/{0}/\">keygenme_{0}</a></h2>\r\n"
+ENTRY = ("<div class=\"entry\">\r\n<h2><a href=\"/vexlets/{0}/\">keyloom_{0}</a></h2>\r\n"
          "<p class=\"meta\">Platform: Windows &middot; Language: C/C++</p>\r\n"
          "<p class=\"meta\">Difficulty: 3 - Getting harder</p>\r\n<p>Nobody yet</p>\r\n"
          "<p class=\"desc\">Find the serial.</p>\r\n</div>\r\n")

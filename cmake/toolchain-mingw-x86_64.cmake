@@ -1,12 +1,4 @@
-# Cross-build for 64-bit Windows (test bench where 32-bit code cannot run) with the posix thread model of MinGW-w64.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-build for 64-bit Windows: the same sources tested under 64-bit Wine on hosts that
+# cannot run 32-bit code.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(triple x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${triple}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${triple}-g++-posix)
-set(CMAKE_RC_COMPILER ${triple}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${triple})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(VEX_WINE_ARCH win64)
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw.cmake)

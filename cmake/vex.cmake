@@ -1,17 +1,7 @@
 # Helpers shared by the subsystems' build files.
 
-# Adds the subdirectories of the calling directory that have a build file, so that each
-# subsystem owns its own list of sources and tests.
-function(vex_add_subsystems)
-  foreach(dir ${ARGN})
-    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
-      add_subdirectory(${dir})
-    endif()
-  endforeach()
-endfunction()
-
-# vex_add_test(name SOURCES a.cpp ... LIBS lib ...): one GoogleTest program, one CTest
-# test. Cross-built programs run through the Wine emulator automatically.
+# vex_add_test(name SOURCES a.cpp ... LIBS lib ... [TIMEOUT s]): one GoogleTest program, one
+# CTest test. Cross-built programs run through the Wine emulator automatically.
 function(vex_add_test name)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})

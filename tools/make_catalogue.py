@@ -31,7 +31,8 @@ AUTHORS = [
     "jb", "quasar", "m0rph", "sn0w", "hexcat", "bitrot", "owl", "pixie", "x-or", "deadbeef",
     "kuroi", "vortex", "amber", "flux", "r&d", "tux_fan", "the_zero", "nyx", "blip", "moth",
 ]
-KINDS = ["crackme", "keygenme", "unpackme", "reverseme", "patchme", "serialme", "CrackMe", "KeygenMe"]
+# Kinds of vexlet as the archive's authors name them in their titles.
+KINDS = ["vexlet", "keyloom", "shellnut", "mirrorbox", "stitchbox", "numberlock", "Vexlet", "KeyLoom"]
 ADJECTIVES = [
     "Easy", "Simple", "Tiny", "Tricky", "Nasty", "Little", "Weird", "Lazy", "Crazy", "Silent",
     "Broken", "Twisted", "Humble", "Cold", "Tiny VM", "Obfuscated", "Packed", "Polymorphic",
@@ -39,13 +40,13 @@ ADJECTIVES = [
 
 # Names the site writes with character references; kept raw here, escaped by the page writer.
 SPECIAL_NAMES = [
-    "Tom & Jerry crackme",
-    "if (a < b) keygenme",
-    "\"Unbreakable\" crackme by sn0w",
-    "R&D keygenme <beta>",
-    "a>b<c reverseme",
-    "AT&T serialme #2",
-    "<script> unpackme",
+    "Tom & Jerry vexlet",
+    "if (a < b) keyloom",
+    "\"Unbreakable\" vexlet by sn0w",
+    "R&D keyloom <beta>",
+    "a>b<c mirrorbox",
+    "Q&A numberlock #2",
+    "<script> shellnut",
     "Fish & Chips & Vinegar",
 ]
 

@@ -3,7 +3,6 @@
 // held type's identity, and a word that holds a small value itself or points to a heap copy
 // of a big one. Everything that depends on the held type lives in one policy per type.
 
-#include <cstddef>
 #include <cstring>
 #include <new>
 #include <type_traits>
@@ -20,25 +19,15 @@ struct base_any_policy {
   virtual void release(void** x) = 0;
   virtual void store(const void* src, void** dest) = 0;
   virtual void copy_stored(void* const* src, void** dest) = 0;
-  virtual void transfer(void* const* src, void** dest) = 0;
   virtual void* value_ptr(void** src) = 0;
-  virtual std::size_t value_size() = 0;
 
  protected:
   ~base_any_policy() = default;
 };
 
-template <typename T>
-struct typed_base_any_policy : base_any_policy {
-  std::size_t value_size() override { return sizeof(T); }
-
- protected:
-  ~typed_base_any_policy() = default;
-};
-
 // The value lives in the word itself; storing, copying and clearing move one word.
 template <typename T>
-struct small_any_policy final : typed_base_any_policy<T> {
+struct small_any_policy final : base_any_policy {
   static_assert(sizeof(T) <= sizeof(void*) && std::is_trivially_copyable<T>::value,
                 "a small type fits in the word and copies as plain bytes");
 
@@ -48,13 +37,12 @@ struct small_any_policy final : typed_base_any_policy<T> {
     std::memcpy(dest, src, sizeof(T));
   }
   void copy_stored(void* const* src, void** dest) override { *dest = *src; }
-  void transfer(void* const* src, void** dest) override { *dest = *src; }
   void* value_ptr(void** src) override { return src; }
 };
 
 // The value lives in a heap T that the word points to.
 template <typename T>
-struct big_any_policy final : typed_base_any_policy<T> {
+struct big_any_policy final : base_any_policy {
   void release(void** x) override {
     if (*x) delete static_cast<T*>(*x);
     *x = nullptr;
@@ -66,9 +54,6 @@ struct big_any_policy final : typed_base_any_policy<T> {
   }
   void copy_stored(void* const* src, void** dest) override {
     *dest = new T(*static_cast<const T*>(*src));
-  }
-  void transfer(void* const* src, void** dest) override {
-    *static_cast<T*>(*dest) = *static_cast<const T*>(*src);
   }
   void* value_ptr(void** src) override { return *src; }
 };

@@ -1,14 +1,11 @@
 #pragma once
-// Where the archive lives. The host is a build setting (VEX_ARCHIVE_HOST); the site answers
-// on port 80 and gives 20 entries a page.
+// Where the archive lives. The host is a build setting (app/archive_host.hpp); the site
+// answers on port 80 and gives 20 entries a page.
 
 #include <string>
 
-#ifndef VEX_ARCHIVE_HOST
-#define VEX_ARCHIVE_HOST "localhost"
-#endif
+#include "app/archive_host.hpp"
 
-constexpr const char* archive_host = VEX_ARCHIVE_HOST;
 constexpr int archive_port = 80;
 constexpr int page_size = 20;
 

@@ -1,8 +1,10 @@
 #include "app/widgets.hpp"
 
+#include <windows.h>
+
 namespace {
-// SS_RIGHT | SS_CENTERIMAGE: right-aligned beside their inputs, vertically centred.
-constexpr long label_style = 514;
+// Right-aligned beside their inputs, vertically centred.
+constexpr long label_style = SS_RIGHT | SS_CENTERIMAGE;
 
 gui::initor::progress* hidden_progress() {
   auto* rec = new gui::initor::progress;

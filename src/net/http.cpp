@@ -1,6 +1,6 @@
 #include "net/http.hpp"
 
-#include "net/last_error.hpp"
+#include "win32/last_error.hpp"
 
 namespace net {
 
@@ -31,7 +31,7 @@ void http::connect() {
   }
   if (fresh->handle == INVALID_SOCKET) {
     WSASetLastError(WSAEINTR);
-    throw net_exception(last_error_text("socket connect error"));
+    throw net_exception(win32::last_error_text("socket connect error"));
   }
   fresh->connect_open();
 }

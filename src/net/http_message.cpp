@@ -7,8 +7,6 @@
 #include <iostream>
 #include <sstream>
 
-const char* const header_pattern = "(.+): (.+)";
-
 // -- header fields --
 
 namespace {

@@ -29,9 +29,6 @@ class http_headers : public std::unordered_map<std::string, std::string> {
   std::string str() const;
 };
 
-// The pattern the head's field lines are read with, kept as the documented contract.
-extern const char* const header_pattern;
-
 struct http_resp {
   http_resp() = default;
   // Parses a whole head followed by the body bytes received with it; throws

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "net/last_error.hpp"
+#include "win32/last_error.hpp"
 
 namespace net {
 
@@ -19,14 +19,14 @@ void inet_address::resolve(const std::string& host) {
 template <>
 void tcp_socket<char>::create() {
   const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (s == INVALID_SOCKET) throw net_exception(last_error_text("create socket error"));
+  if (s == INVALID_SOCKET) throw net_exception(win32::last_error_text("create socket error"));
   handle = s;
 }
 
 template <>
 void tcp_socket<char>::connect_open() {
   if (::connect(handle, reinterpret_cast<const sockaddr*>(&remote), 16) != 0)
-    throw net_exception(last_error_text("socket connect error"));
+    throw net_exception(win32::last_error_text("socket connect error"));
 }
 
 template <>

@@ -15,10 +15,10 @@ std::string realistic(int entries, int total) {
           std::to_string(total) + "]</div>\r\n";
   for (int i = 0; i < entries; ++i) {
     const std::string id = std::to_string(100000 + i);
-    page += "<div class=\"entry\">\r\n<h2><a href=\"/vexlets/" + id + "/\">keygenme_" + id +
+    page += "<div class=\"entry\">\r\n<h2><a href=\"/vexlets/" + id + "/\">keyloom_" + id +
             " by author" + std::to_string(i % 97) + "</a> <span class=\"when\">2026-11-0" +
             std::to_string(i % 9 + 1) + "</span></h2>\r\n";
-    page += "<p class=\"meta\">Platform: Windows &middot; Language: C/C++ &middot; Type: keygenme</p>\r\n";
+    page += "<p class=\"meta\">Platform: Windows &middot; Language: C/C++ &middot; Type: keyloom</p>\r\n";
     page += "<p class=\"meta\">Quality: 4.0 &middot; Difficulty: " + std::to_string(i % 6 + 1) +
             " - Getting harder</p>\r\n";
     page += i % 3 == 0 ? "<p>Solved by someone on 2026-11-02</p>\r\n"
@@ -57,7 +57,7 @@ std::string soup(std::mt19937& rng, int pieces) {
 
 std::string short_text(std::mt19937& rng) {
   static const std::vector<std::string> texts = {
-      "", "x", "abc", "keygenme #2", "a<b", "q\"uote", "Solved by", "Difficulty: ",
+      "", "x", "abc", "keyloom #2", "a<b", "q\"uote", "Solved by", "Difficulty: ",
       "<i>it</i>", "of 3]", " ", "<h2><a href=\""};
   return chance(rng, 70) ? pick(rng, texts) : soup(rng, 3);
 }

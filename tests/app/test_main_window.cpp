@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/archive_host.hpp"
 #include "app/main_window.hpp"
 #include "app/state_codec.hpp"
 #include "app/state_store.hpp"
@@ -105,7 +106,7 @@ TEST_F(MainWindow, RestoresRowsMarksSelectionTitleAndFilters) {
   EXPECT_EQ(language_combo->items.size(), 10u);
   EXPECT_EQ(type_combo->items.size(), 5u);
   EXPECT_EQ(sort_combo->items.size(), 6u);
-  EXPECT_EQ(main_window->text.get(), "localhost");
+  EXPECT_EQ(main_window->text.get(), archive_host);
   EXPECT_EQ(refresh_button->text.get(), "Refresh");
   EXPECT_FALSE(progress_bar->visible.get());
 }

@@ -1,16 +1,17 @@
 // Sections: message helpers; files and paths; the program's process; windows; the main
-// window and its controls; the archive server's control paths (a small HTTP client and a
-// JSON reader); the browser launcher.
+// window and its controls; the archive server's control paths (a small HTTP client and
+// the log's JSON); the browser launcher.
 
 #include "e2e/driver.hpp"
 
 #include <commctrl.h>
 #include <ws2tcpip.h>
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <cstring>
 
 namespace e2e {
 
@@ -691,197 +692,36 @@ bool http_request(const std::string& host, int port, const std::string& method, 
 
 namespace {
 
-const json& null_json() {
-  static const json nothing;
-  return nothing;
+// The server writes its Latin-1 texts as JSON escapes, which the JSON reader returns as
+// UTF-8; below 256 they go back to the byte they stand for, the rest stays UTF-8.
+std::string latin1(const std::string& utf8) {
+  std::string out;
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(utf8[i]);
+    if ((c == 0xC2 || c == 0xC3) && i + 1 < utf8.size()) {
+      out += static_cast<char>(((c & 0x1F) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F));
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
 }
 
-struct json_reader {
-  const std::string& t;
-  std::size_t i = 0;
+std::string text(const nlohmann::json& j, const char* key) {
+  const auto it = j.find(key);
+  return it != j.end() && it->is_string() ? latin1(it->get<std::string>()) : std::string();
+}
 
-  void space() {
-    while (i < t.size() && (t[i] == ' ' || t[i] == '\t' || t[i] == '\r' || t[i] == '\n')) ++i;
-  }
-  bool literal(const char* word) {
-    const std::size_t n = std::strlen(word);
-    if (t.compare(i, n, word) != 0) return false;
-    i += n;
-    return true;
-  }
-  static void put_utf8(std::string& out, unsigned cp) {
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  }
-  bool hex4(unsigned& v) {
-    if (i + 4 > t.size()) return false;
-    v = 0;
-    for (int k = 0; k < 4; ++k) {
-      const char c = t[i++];
-      v <<= 4;
-      if (c >= '0' && c <= '9')
-        v |= static_cast<unsigned>(c - '0');
-      else if (c >= 'a' && c <= 'f')
-        v |= static_cast<unsigned>(c - 'a' + 10);
-      else if (c >= 'A' && c <= 'F')
-        v |= static_cast<unsigned>(c - 'A' + 10);
-      else
-        return false;
-    }
-    return true;
-  }
-  bool str(std::string& out) {
-    if (i >= t.size() || t[i] != '"') return false;
-    ++i;
-    while (i < t.size() && t[i] != '"') {
-      char c = t[i++];
-      if (c != '\\') {
-        out += c;
-        continue;
-      }
-      if (i >= t.size()) return false;
-      c = t[i++];
-      switch (c) {
-        case '"':
-          out += '"';
-          break;
-        case '\\':
-          out += '\\';
-          break;
-        case '/':
-          out += '/';
-          break;
-        case 'b':
-          out += '\b';
-          break;
-        case 'f':
-          out += '\f';
-          break;
-        case 'n':
-          out += '\n';
-          break;
-        case 'r':
-          out += '\r';
-          break;
-        case 't':
-          out += '\t';
-          break;
-        case 'u': {
-          unsigned cp = 0;
-          if (!hex4(cp)) return false;
-          if (cp >= 0xD800 && cp < 0xDC00 && t.compare(i, 2, "\\u") == 0) {
-            i += 2;
-            unsigned low = 0;
-            if (!hex4(low)) return false;
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-          }
-          if (cp < 0x100)
-            out += static_cast<char>(cp);
-          else
-            put_utf8(out, cp);
-          break;
-        }
-        default:
-          return false;
-      }
-    }
-    if (i >= t.size()) return false;
-    ++i;
-    return true;
-  }
-  bool value(json& v) {
-    space();
-    if (i >= t.size()) return false;
-    const char c = t[i];
-    if (c == '{') {
-      v.kind = json::object;
-      ++i;
-      space();
-      if (i < t.size() && t[i] == '}') return ++i, true;
-      for (;;) {
-        space();
-        std::string key;
-        if (!str(key)) return false;
-        space();
-        if (i >= t.size() || t[i] != ':') return false;
-        ++i;
-        if (!value(v.fields[key])) return false;
-        space();
-        if (i < t.size() && t[i] == ',') {
-          ++i;
-          continue;
-        }
-        if (i < t.size() && t[i] == '}') return ++i, true;
-        return false;
-      }
-    }
-    if (c == '[') {
-      v.kind = json::array;
-      ++i;
-      space();
-      if (i < t.size() && t[i] == ']') return ++i, true;
-      for (;;) {
-        v.items.emplace_back();
-        if (!value(v.items.back())) return false;
-        space();
-        if (i < t.size() && t[i] == ',') {
-          ++i;
-          continue;
-        }
-        if (i < t.size() && t[i] == ']') return ++i, true;
-        return false;
-      }
-    }
-    if (c == '"') {
-      v.kind = json::string;
-      return str(v.s);
-    }
-    if (literal("true")) return v.kind = json::boolean, v.b = true, true;
-    if (literal("false")) return v.kind = json::boolean, v.b = false, true;
-    if (literal("null")) return v.kind = json::null, true;
-    const char* begin = t.c_str() + i;
-    char* end = nullptr;
-    v.n = std::strtod(begin, &end);
-    if (end == begin) return false;
-    v.kind = json::number;
-    i += static_cast<std::size_t>(end - begin);
-    return true;
-  }
-};
-
-std::map<std::string, std::string> text_fields(const json& object) {
+std::map<std::string, std::string> text_fields(const nlohmann::json& j, const char* key) {
   std::map<std::string, std::string> out;
-  for (const auto& f : object.fields) out[f.first] = f.second.s;
+  const auto it = j.find(key);
+  if (it == j.end() || !it->is_object()) return out;
+  for (const auto& f : it->items())
+    if (f.value().is_string()) out[latin1(f.key())] = latin1(f.value().get<std::string>());
   return out;
 }
 
 }  // namespace
-
-const json& json::operator[](const std::string& key) const {
-  const auto it = fields.find(key);
-  return it == fields.end() ? null_json() : it->second;
-}
-
-bool parse_json(const std::string& text, json& out) {
-  out = json();
-  json_reader r{text};
-  if (!r.value(out)) return false;
-  r.space();
-  return r.i == text.size();
-}
 
 bool archive_server::reset(std::string& error) {
   http_reply reply;
@@ -901,19 +741,19 @@ bool archive_server::log(std::vector<logged_request>& requests, std::string& err
   requests.clear();
   http_reply reply;
   if (!http_request(host, port, "GET", "/_log", "", reply, error)) return false;
-  json all;
-  if (reply.status != 200 || !parse_json(reply.body, all) || all.kind != json::array) {
+  const nlohmann::json all = nlohmann::json::parse(reply.body, nullptr, false);
+  if (reply.status != 200 || !all.is_array()) {
     error = "/_log answered " + std::to_string(reply.status) + ": " + reply.body.substr(0, 300);
     return false;
   }
-  for (const json& j : all.items) {
+  for (const nlohmann::json& j : all) {
     logged_request r;
-    r.connection = static_cast<int>(j["connection"].n);
-    r.method = j["method"].s;
-    r.path = j["path"].s;
-    r.headers = text_fields(j["headers"]);
-    r.body = j["body"].s;
-    r.form = text_fields(j["form"]);
+    r.connection = j.value("connection", 0);
+    r.method = text(j, "method");
+    r.path = text(j, "path");
+    r.headers = text_fields(j, "headers");
+    r.body = text(j, "body");
+    r.form = text_fields(j, "form");
     requests.push_back(r);
   }
   return true;

@@ -203,22 +203,6 @@ struct http_reply {
 bool http_request(const std::string& host, int port, const std::string& method, const std::string& path,
                   const std::string& body, http_reply& reply, std::string& error);
 
-// A parsed JSON value, enough for the server's replies.
-struct json {
-  enum kind_t { null, boolean, number, string, array, object } kind = null;
-  bool b = false;
-  double n = 0;
-  std::string s;
-  std::vector<json> items;
-  std::map<std::string, json> fields;
-
-  // The field `key` of an object; a null value when absent.
-  const json& operator[](const std::string& key) const;
-  bool has(const std::string& key) const { return fields.count(key) != 0; }
-};
-// Strings are Latin-1 on the server's side; \u escapes below 256 come back as that byte.
-bool parse_json(const std::string& text, json& out);
-
 // One archive request as the server logged it.
 struct logged_request {
   int connection = 0;

@@ -11,19 +11,19 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/archive_host.hpp"
 #include "e2e/driver.hpp"
 #include "e2e/state_file.hpp"
 
 #ifndef VEX_E2E_APP
 #error "VEX_E2E_APP names the program under test"
-#endif
-#ifndef VEX_E2E_HOST
-#define VEX_E2E_HOST "localhost"
 #endif
 
 namespace {
@@ -155,7 +155,7 @@ class E2E : public testing::Test {
     ASSERT_TRUE(app_process->start(VEX_E2E_APP, dir, dir + "/output-" + std::to_string(runs) + ".txt", error))
         << error;
     app.reset(new app_window);
-    ASSERT_TRUE(app->attach(VEX_E2E_HOST, app_process->id, start_ms, error)) << error;
+    ASSERT_TRUE(app->attach(archive_host, app_process->id, start_ms, error)) << error;
     ASSERT_TRUE(app->idle()) << "button \"" << app->button_text() << "\" at start";
   }
 
@@ -280,7 +280,7 @@ TEST_F(E2E, RequestsFollowTheResultCount) {
   for (const auto& c : cases) {
     SCOPED_TRACE("total " + std::to_string(c.total));
     reset_server();
-    set_faults("{\"total\": " + std::to_string(c.total) + "}");
+    set_faults(nlohmann::json{{"total", c.total}}.dump());
     ASSERT_NO_FATAL_FAILURE(refresh());
     const std::vector<logged_request> log = server_log();
     EXPECT_EQ(c.starts, starts_of(log));
@@ -291,7 +291,7 @@ TEST_F(E2E, RequestsFollowTheResultCount) {
       EXPECT_EQ("POST", r.method);
       EXPECT_EQ("/archive/", r.path);
       EXPECT_EQ(log[0].connection, r.connection) << "pages of one refresh share one connection";
-      EXPECT_EQ(VEX_E2E_HOST, r.headers.count("host") ? r.headers.at("host") : "<none>");
+      EXPECT_EQ(archive_host, r.headers.count("host") ? r.headers.at("host") : "<none>");
       EXPECT_EQ("keep-alive", r.headers.count("connection") ? r.headers.at("connection") : "<none>");
       EXPECT_EQ("application/x-www-form-urlencoded",
                 r.headers.count("content-type") ? r.headers.at("content-type") : "<none>");
@@ -539,7 +539,7 @@ TEST_F(E2E, SelectionSurvivesTwoRestarts) {
 
 TEST_F(E2E, TitleAndFourFiltersSurviveARestart) {
   ASSERT_NO_FATAL_FAILURE(start_app());
-  ASSERT_TRUE(app->set_title("keygen"));
+  ASSERT_TRUE(app->set_title("keyloom"));
   ASSERT_TRUE(app->choose_combo(e2e::difficulty, 2));
   ASSERT_TRUE(app->choose_combo(e2e::platform, 1));
   ASSERT_TRUE(app->choose_combo(e2e::language, 3));
@@ -549,11 +549,11 @@ TEST_F(E2E, TitleAndFourFiltersSurviveARestart) {
 
   e2e::state_file s;
   ASSERT_NO_FATAL_FAILURE(read_state(s));
-  EXPECT_EQ("keygen", s.title);
+  EXPECT_EQ("keyloom", s.title);
   EXPECT_EQ((std::vector<int>{2, 1, 3, 1}), std::vector<int>(s.filters, s.filters + 4));
 
   ASSERT_NO_FATAL_FAILURE(start_app());
-  EXPECT_EQ("keygen", app->title_text());
+  EXPECT_EQ("keyloom", app->title_text());
   EXPECT_EQ(2, app->combo_selection(e2e::difficulty));
   EXPECT_EQ(1, app->combo_selection(e2e::platform));
   EXPECT_EQ(3, app->combo_selection(e2e::language));
@@ -562,14 +562,14 @@ TEST_F(E2E, TitleAndFourFiltersSurviveARestart) {
   ASSERT_NO_FATAL_FAILURE(refresh());
   const std::vector<logged_request> log = server_log();
   ASSERT_FALSE(log.empty());
-  EXPECT_EQ("action=archive&sort=DATE&title=keygen&start=0&difficulty=2&platform=1&lang=3&type=SOLVED",
+  EXPECT_EQ("action=archive&sort=DATE&title=keyloom&start=0&difficulty=2&platform=1&lang=3&type=SOLVED",
             log[0].body);
   ASSERT_NO_FATAL_FAILURE(close_app());
 }
 
 e2e::state_file sample_state() {
   e2e::state_file s;
-  const char* const names[] = {"Alpha KeygenMe", "Beta &amp; Gamma", "Gamma &lt;CrackMe&gt;",
+  const char* const names[] = {"Alpha KeyLoom", "Beta &amp; Gamma", "Gamma &lt;Vexlet&gt;",
                                "Delta",          "Epsilon v2",       "Zeta"};
   for (int i = 0; i < 6; ++i)
     s.rows.push_back(e2e::entry_row("/vexlets/" + std::to_string(i + 1) + "/", names[i],
@@ -771,12 +771,12 @@ class BrowserE2E : public E2E {
 
 TEST_F(BrowserE2E, OnlyPagesOfTheSiteAreOpened) {
   ASSERT_NO_FATAL_FAILURE(start_app());
-  const char* const hostile[] = {"@evil.example/", "//evil.example/", "\\\\\\\\evil.example/",
+  const char* const hostile[] = {"@evil.example/", "//evil.example/", "\\\\evil.example/",
                                  "http://evil.example/"};
   for (const char* url : hostile) {
     SCOPED_TRACE(url);
     reset_server();
-    set_faults(std::string("{\"total\": 3, \"first_url\": \"") + url + "\"}");
+    set_faults(nlohmann::json{{"total", 3}, {"first_url", url}}.dump());
     ASSERT_NO_FATAL_FAILURE(refresh());
     ASSERT_EQ(3, app->row_count());
     ASSERT_TRUE(app->double_click_row(0));
@@ -787,7 +787,7 @@ TEST_F(BrowserE2E, OnlyPagesOfTheSiteAreOpened) {
   ASSERT_TRUE(e2e::wait_until([&] { return !opened().empty(); }, 30000)) << "the good page was not opened";
   // The launcher runs apart from the program: give a hostile address time to show up too.
   Sleep(3000);
-  EXPECT_EQ(std::vector<std::string>{std::string("http://") + VEX_E2E_HOST + entries[1].url}, opened());
+  EXPECT_EQ(std::vector<std::string>{std::string("http://") + archive_host + entries[1].url}, opened());
   ASSERT_NO_FATAL_FAILURE(close_app());
 }
 

@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/archive_host.hpp"
 #include "e2e/driver.hpp"
 
 namespace {
@@ -45,7 +46,7 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stderr), _O_BINARY);
   if (argc < 2) return usage();
   const std::string command = argv[1];
-  std::string title = "localhost";
+  std::string title = archive_host;
   long timeout = -1;
   for (int i = 2; i < argc; ++i) {
     const std::string a = argv[i];

@@ -399,7 +399,7 @@ class ArchiveServerTest(unittest.TestCase):
             ({"type": "UNSOLVED"}, lambda v: v["solved"] == 0),
             ({"type": "GOOD"}, lambda v: v["rating"] >= 3.0),
             ({"type": "BAD"}, lambda v: v["rating"] < 3.0),
-            ({"title": "KEYGENME"}, lambda v: "keygenme" in v["name"].lower()),
+            ({"title": "KEYLOOM"}, lambda v: "keyloom" in v["name"].lower()),
             ({"title": "tom & j"}, lambda v: "tom & j" in v["name"].lower()),
             ({"difficulty": "2", "platform": "1", "lang": "2", "type": "SOLVED"},
              lambda v: (v["difficulty"], v["platform"], v["lang"]) == (2, "1", "2") and v["solved"]),

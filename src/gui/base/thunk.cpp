@@ -6,7 +6,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "net/last_error.hpp"
+#include "win32/last_error.hpp"
 
 namespace gui {
 namespace {
@@ -16,7 +16,7 @@ namespace {
 HANDLE executable_heap() {
   static HANDLE heap = [] {
     HANDLE h = HeapCreate(HEAP_CREATE_ENABLE_EXECUTE, 0, 0);
-    if (!h) OutputDebugStringA(net::last_error_text("HeapCreate").c_str());
+    if (!h) OutputDebugStringA(win32::last_error_text("HeapCreate").c_str());
     return h;
   }();
   return heap;
@@ -34,7 +34,7 @@ unsigned char* make_thunk(void* object, void* target) {
   auto* t = heap ? static_cast<unsigned char*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, thunk_size))
                  : nullptr;
   if (!t) {
-    if (heap) OutputDebugStringA(net::last_error_text("HeapAlloc").c_str());
+    if (heap) OutputDebugStringA(win32::last_error_text("HeapAlloc").c_str());
     throw std::runtime_error("window stub allocation failed");
   }
 #if defined(__x86_64__)

@@ -1,7 +1,5 @@
 #include "gui/base/wnd32.hpp"
 
-#include <set>
-
 #include <cstring>
 #include <exception>
 #include <functional>
@@ -10,7 +8,7 @@
 #include <vector>
 
 #include "gui/base/thunk.hpp"
-#include "gui/widget/initor.hpp"
+#include "gui/base/initor.hpp"
 
 namespace gui {
 namespace {

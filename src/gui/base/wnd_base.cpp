@@ -1,7 +1,7 @@
 #include "gui/base/wnd_base.hpp"
 
-#include "gui/widget/initor.hpp"
-#include "gui/widget/mvc/assertion.hpp"
+#include "gui/base/assertion.hpp"
+#include "gui/base/initor.hpp"
 
 namespace gui {
 
@@ -15,14 +15,16 @@ HINSTANCE toolkit_module() {
 }
 
 void native_create(wnd32& w) {
-  VEX_CHECK(w.init, "init && \"no construction record\"", "gui/base/wnd_base");
-  const initor::base& rec = *w.init;
+  const std::shared_ptr<initor::base>& init = w.init;
+  VEX_ASSERT(init && "no construction record");
+  const initor::base& rec = *init;
   HWND parent = w.parent ? w.parent->hwnd : nullptr;
-  w.hwnd = CreateWindowExA(rec.ex_style.value, w.class_name().c_str(), rec.text.value.c_str(),
-                           rec.style.value, rec.pos.value.x, rec.pos.value.y,
-                           rec.size.value.width, rec.size.value.height, parent, nullptr,
-                           toolkit_module(), nullptr);
-  VEX_CHECK(w.hwnd, "hwnd && \"CreateWindowEx fail\"", "gui/base/wnd_base");
+  const HWND hwnd = CreateWindowExA(rec.ex_style.value, w.class_name().c_str(), rec.text.value.c_str(),
+                                    rec.style.value, rec.pos.value.x, rec.pos.value.y,
+                                    rec.size.value.width, rec.size.value.height, parent, nullptr,
+                                    toolkit_module(), nullptr);
+  VEX_ASSERT(hwnd && "CreateWindowEx fail");
+  w.hwnd = hwnd;
   w.subclass();
   UpdateWindow(w.hwnd);
 }

@@ -2,14 +2,10 @@
 
 #include "gui/layout/eva.hpp"
 
-#include "gui/widget/mvc/assertion.hpp"
+#include "gui/base/assertion.hpp"
 
 namespace gui {
 namespace layout {
-
-namespace {
-const char* const where = "gui/layout/eva";
-}
 
 eva::eva(int rows, int cols) : row_count(rows), col_count(cols) {}
 
@@ -28,7 +24,7 @@ eva& eva::operator<<(const char& c) {
       case ' ': grid.back().emplace_back(new empty); break;
       case '-': grid.back().emplace_back(new horiz); break;
       case '|': grid.back().emplace_back(new vert); break;
-      default: VEX_CHECK(false, "create NULL cell in eva layout", where);
+      default: VEX_ASSERT(!"create NULL cell in eva layout");
     }
     return *this;
   }
@@ -37,7 +33,7 @@ eva& eva::operator<<(const char& c) {
   switch (c) {
     case 'd': axis.emplace_back(new d(is_row, &grid, static_cast<int>(axis.size()))); break;
     case 'x': axis.emplace_back(new x(&axis)); break;
-    default: VEX_CHECK(false, "creating unknown eva header", where);
+    default: VEX_ASSERT(!"creating unknown eva header");
   }
   if (is_row) grid.emplace_back();
   return *this;
@@ -51,14 +47,15 @@ eva& eva::operator<<(const int& n) {
       grid.emplace_back();
       break;
     // A number has no meaning as a cell; taken silently it would leave a hole in the grid.
-    case place::cell: VEX_CHECK(false, "create NULL cell in eva layout", where);
+    case place::cell: VEX_ASSERT(!"create NULL cell in eva layout");
   }
   return *this;
 }
 
-void eva::add_window(std::shared_ptr<wnd32> w) {
-  VEX_CHECK(next_place() == place::cell, "cannot create eva header with wnd_ptr", where);
-  grid.back().emplace_back(new eva_wnd(std::move(w)));
+eva& eva::operator<<(const std::shared_ptr<wnd32>& w) {
+  VEX_ASSERT(next_place() == place::cell && "cannot create eva header with wnd_ptr");
+  grid.back().emplace_back(new eva_wnd(w));
+  return *this;
 }
 
 // A description short of rows or cells leaves places that count as empty.

@@ -15,12 +15,6 @@
 namespace gui {
 
 class wnd32;
-class label;
-class edit;
-class button;
-class combo_ex;
-class progress;
-class list_view_ex;
 
 namespace layout {
 
@@ -109,12 +103,8 @@ class eva final : public base {
   // -- the description, one item at a time --
   eva& operator<<(const char& c);
   eva& operator<<(const int& n);
-  eva& operator<<(const std::shared_ptr<button>& w);
-  eva& operator<<(const std::shared_ptr<combo_ex>& w);
-  eva& operator<<(const std::shared_ptr<edit>& w);
-  eva& operator<<(const std::shared_ptr<label>& w);
-  eva& operator<<(const std::shared_ptr<list_view_ex>& w);
-  eva& operator<<(const std::shared_ptr<progress>& w);
+  // Any window object: a control's pointer converts to its root class here.
+  eva& operator<<(const std::shared_ptr<wnd32>& w);
 
   void apply(const std::shared_ptr<wnd32>& container,
              const std::vector<std::shared_ptr<wnd32>>& children) override;
@@ -128,7 +118,6 @@ class eva final : public base {
  private:
   enum class place { col_header, cell, row_header };
   place next_place() const;
-  void add_window(std::shared_ptr<wnd32> w);
   const cell* at(int r, int c) const;
 };
 

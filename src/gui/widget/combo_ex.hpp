@@ -7,7 +7,7 @@
 #include <string>
 
 #include "gui/widget/events.hpp"
-#include "gui/widget/initor.hpp"
+#include "gui/base/initor.hpp"
 #include "gui/widget/mvc/observable_vector.hpp"
 #include "gui/widget/mvc/row.hpp"
 #include "gui/widget/widget_base.hpp"
@@ -16,12 +16,12 @@ namespace gui {
 
 namespace initor {
 
-// 10 by 200, the height including the open list; WS_VSCROLL | WS_HSCROLL | CBS_HASSTRINGS |
-// CBS_AUTOHSCROLL | CBS_DROPDOWNLIST
+// 10 by 200, the height including the open list, which scrolls both ways; the box itself
+// only chooses.
 struct combo_ex : base {
   combo_ex() {
     size(10, 200);
-    add_style(0x00300243);
+    add_style(WS_VSCROLL | WS_HSCROLL | CBS_HASSTRINGS | CBS_AUTOHSCROLL | CBS_DROPDOWNLIST);
   }
 };
 

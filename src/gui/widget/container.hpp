@@ -14,7 +14,7 @@
 #include "gui/base/wnd_base.hpp"
 #include "gui/layout/eva.hpp"
 #include "gui/widget/events.hpp"
-#include "gui/widget/initor.hpp"
+#include "gui/base/initor.hpp"
 #include "gui/widget/widget_base.hpp"
 
 namespace gui {

@@ -5,17 +5,17 @@
 #include <string>
 
 #include "gui/widget/events.hpp"
-#include "gui/widget/initor.hpp"
+#include "gui/base/initor.hpp"
 #include "gui/widget/widget_base.hpp"
 
 namespace gui {
 
 namespace initor {
 
-// WS_BORDER | ES_AUTOHSCROLL, 100 by 22
+// 100 by 22, framed; the text scrolls sideways past the box's end.
 struct edit : base {
   edit() : read_only(this, false), password(this, false), password_char(this, 0) {
-    add_style(0x00800080);
+    add_style(WS_BORDER | ES_AUTOHSCROLL);
     size(100, 22);
   }
   field<bool, edit> read_only;

@@ -67,13 +67,13 @@ void base::dispatch(wnd_msg& m) {
 void button::dispatch(wnd_msg& m) {
   base::dispatch(m);
   // WM_USER + BN_CLICKED -> on_click()
-  if (m.msg == WM_USER) on_click.fire();
+  if (m.msg == WM_USER + BN_CLICKED) on_click.fire();
 }
 
 void combo::dispatch(wnd_msg& m) {
   base::dispatch(m);
   // WM_USER + CBN_SELCHANGE -> on_select()
-  if (m.msg == WM_USER + 1) on_select.fire();
+  if (m.msg == WM_USER + CBN_SELCHANGE) on_select.fire();
 }
 
 }  // namespace event

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "gui/widget/events.hpp"
-#include "gui/widget/initor.hpp"
+#include "gui/base/initor.hpp"
 #include "gui/widget/widget_base.hpp"
 
 namespace gui {

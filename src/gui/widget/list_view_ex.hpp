@@ -9,7 +9,7 @@
 #include "any/any.hpp"
 #include "gui/base/wnd_base.hpp"
 #include "gui/widget/events.hpp"
-#include "gui/widget/initor.hpp"
+#include "gui/base/initor.hpp"
 #include "gui/widget/mvc/column_model.hpp"
 #include "gui/widget/mvc/observable_vector.hpp"
 #include "gui/widget/mvc/row.hpp"

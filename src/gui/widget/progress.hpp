@@ -1,21 +1,24 @@
 #pragma once
 // A smooth progress bar.
 
+#include <windows.h>
+#include <commctrl.h>
+
 #include <memory>
 #include <string>
 
 #include "gui/base/wnd_base.hpp"
 #include "gui/widget/events.hpp"
-#include "gui/widget/initor.hpp"
+#include "gui/base/initor.hpp"
 
 namespace gui {
 
 namespace initor {
 
-// PBS_SMOOTH, 20 by 10
+// A smooth bar, 20 by 10.
 struct progress : base {
   progress() {
-    add_style(0x01);
+    add_style(PBS_SMOOTH);
     size(20, 10);
   }
 };

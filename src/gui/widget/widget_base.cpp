@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "gui/widget/mvc/assertion.hpp"
+#include "gui/base/assertion.hpp"
 
 namespace gui {
 namespace {
@@ -20,7 +20,7 @@ bool register_basic_class() {
   wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
   wc.lpszClassName = basic_class;
   const bool succ = RegisterClassA(&wc) != 0;
-  VEX_CHECK(succ, "succ && \"RegisterClass\"", "gui/widget/widget_base");
+  VEX_ASSERT(succ && "RegisterClass");
   return succ;
 }
 

@@ -15,7 +15,7 @@
 #include "gui/base/probe_class.hpp"
 #include "gui/base/wnd_base.hpp"
 #include "gui/widget/events.hpp"
-#include "gui/widget/initor.hpp"
+#include "gui/base/initor.hpp"
 
 namespace {
 

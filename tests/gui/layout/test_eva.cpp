@@ -208,7 +208,7 @@ TEST(Eva, MainWindowDescription) {
   for (const auto& e : expected) EXPECT_EQ(e.second, form.placed.last[e.first]) << e.first;
 
   // An artifact for people to look at: every control, filled, where the description puts it.
-  form.title_edit->text.set("keygen");
+  form.title_edit->text.set("keyloom");
   form.difficulty->selected.set(1);
   for (int i = 0; i < 5; ++i) {
     gui::row r;

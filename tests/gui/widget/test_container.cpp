@@ -12,7 +12,7 @@
 
 #include "gui/base/message_loop.hpp"
 #include "gui/base/probe_class.hpp"
-#include "gui/widget/initor.hpp"
+#include "gui/base/initor.hpp"
 
 namespace {
 
@@ -66,7 +66,7 @@ std::shared_ptr<gui::window> make_main(recording_layout** layout_out = nullptr) 
 
 TEST(Container, RecordsChainTheirSettersOverTheirDefaults) {
   gui::initor::base child;
-  EXPECT_EQ(child.style.value, 0x52000000);  // WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN
+  EXPECT_EQ(child.style.value, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN);
   EXPECT_EQ(child.pos.value.x, static_cast<int>(CW_USEDEFAULT));
   EXPECT_EQ(child.size.value.height, static_cast<int>(CW_USEDEFAULT));
   EXPECT_EQ(child.ex_style.value, 0);

@@ -11,7 +11,7 @@ int index_of_key(const observable_vector<lv_column>& columns, const std::string&
 template <>
 std::string format_field<bool>(const row& r, const std::string& key) {
   const any& val = r.at(key);
-  VEX_CHECK(val.isA<bool>(), "val.isA<bool>()", "gui/widget/mvc/column_model");
+  VEX_ASSERT(val.isA<bool>());
   return val.as<bool>() ? "Yes" : "No";
 }
 

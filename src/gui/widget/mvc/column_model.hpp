@@ -5,7 +5,7 @@
 #include <sstream>
 #include <string>
 
-#include "gui/widget/mvc/assertion.hpp"
+#include "gui/base/assertion.hpp"
 #include "gui/widget/mvc/observable_vector.hpp"
 #include "gui/widget/mvc/row.hpp"
 
@@ -32,7 +32,7 @@ int index_of_key(const observable_vector<lv_column>& columns, const std::string&
 template <typename _t>
 std::string format_field(const row& r, const std::string& key) {
   const any& val = r.at(key);
-  VEX_CHECK(val.isA<_t>(), "val.isA<_t>()", "gui/widget/mvc/column_model");
+  VEX_ASSERT(val.isA<_t>());
   std::stringstream out;
   out << val.as<_t>();
   return out.str();

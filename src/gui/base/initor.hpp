@@ -11,9 +11,12 @@
 #include <utility>
 
 #include "gui/base/geometry.hpp"
-#include "gui/layout/eva.hpp"
 
 namespace gui {
+namespace layout {
+struct base;
+}
+
 namespace initor {
 
 // A value and the record it belongs to; calling it with a new value stores it and returns
@@ -47,7 +50,8 @@ struct size_field : field<gui::size, R> {
   }
 };
 
-// Takes a plain pointer to a newly made layout and owns it.
+// Takes a plain pointer to a newly made layout and owns it. The layout's type is complete
+// where a layout is handed in; the record only keeps it.
 template <typename R>
 struct layout_field : field<std::shared_ptr<gui::layout::base>, R> {
   using field<std::shared_ptr<gui::layout::base>, R>::field;
@@ -57,8 +61,7 @@ struct layout_field : field<std::shared_ptr<gui::layout::base>, R> {
   }
 };
 
-constexpr int use_default = static_cast<int>(0x80000000u);  // CW_USEDEFAULT
-constexpr long default_style = 0x52000000;  // WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN
+constexpr long default_style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;
 
 struct base : std::enable_shared_from_this<base> {
   base() = default;
@@ -67,8 +70,8 @@ struct base : std::enable_shared_from_this<base> {
   virtual ~base() = default;
 
   field<std::string, base> text{this};
-  pos_field<base> pos{this, gui::pos{use_default, use_default}};
-  size_field<base> size{this, gui::size{use_default, use_default}};
+  pos_field<base> pos{this, gui::pos{CW_USEDEFAULT, CW_USEDEFAULT}};
+  size_field<base> size{this, gui::size{CW_USEDEFAULT, CW_USEDEFAULT}};
   field<long, base> style{this, default_style};
   field<long, base> ex_style{this, 0};
   layout_field<base> layout{this};
