@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <string_view>
 
 #include "app/html_references.hpp"
 
@@ -61,18 +60,23 @@ std::size_t numeric_reference(const std::string& text, std::size_t at, char32_t&
   return p - at;
 }
 
-// The longest name of the table that the text after "&" at `at` starts with, or null.
+// The longest name of the table that the text after "&" at `at` starts with, or null. The
+// names sharing the text's first n characters stand together in the sorted table, the one
+// of exactly those n characters first; each further character narrows that run.
 const html_reference* named_reference(const std::string& text, std::size_t at) {
-  const std::string_view rest = std::string_view(text).substr(at + 1);
-  const html_reference* begin = html_references;
-  const html_reference* end = html_references + html_reference_count;
-  for (std::size_t n = std::min(rest.size(), html_reference_longest); n > 0; --n) {
-    const std::string_view key = rest.substr(0, n);
-    const html_reference* found = std::lower_bound(
-        begin, end, key, [](const html_reference& r, std::string_view k) { return r.name < k; });
-    if (found != end && found->name == key) return found;
+  const html_reference* lo = html_references;
+  const html_reference* hi = html_references + html_reference_count;
+  const html_reference* longest = nullptr;
+  for (std::size_t n = 0; n < html_reference_longest && at + 1 + n < text.size(); ++n) {
+    const unsigned char c = static_cast<unsigned char>(text[at + 1 + n]);
+    if (c == 0) break;
+    auto nth = [n](const html_reference& r) { return static_cast<unsigned char>(r.name[n]); };
+    lo = std::lower_bound(lo, hi, c, [&](const html_reference& r, unsigned char k) { return nth(r) < k; });
+    hi = std::upper_bound(lo, hi, c, [&](unsigned char k, const html_reference& r) { return k < nth(r); });
+    if (lo == hi) break;
+    if (lo->name[n + 1] == '\0') longest = lo;
   }
-  return nullptr;
+  return longest;
 }
 
 }  // namespace

@@ -62,6 +62,7 @@ void http::post(const std::string& path, const std::string& body, http_headers f
   while (!request.empty()) {
     const int sent = send(request);
     if (sent <= 0) {
+      // A send that takes nothing would be offered the same bytes for ever.
       if (sent == 0) WSASetLastError(WSAECONNRESET);
       throw net_exception(last_error_text("socket send error"));
     }
