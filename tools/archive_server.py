@@ -63,7 +63,8 @@ DESCRIPTIONS = [
 GOOD_RATING = 30  # tenths: 3.0 and above is a good vexlet, below it a bad one
 
 FAULT_TYPES = {
-    "total": int, "no_count": bool, "delay_ms": int, "delay_from": int, "close_after": int,
+    "total": int, "no_count": bool, "delay_ms": int, "delay_from": int, "stall_body_ms": int,
+    "close_after": int,
     "status": int, "chunked": bool, "chunk_size": int, "split_head": bool,
     "first_url": str, "first_name": str,
 }
@@ -536,7 +537,8 @@ class Handler(socketserver.BaseRequestHandler):
                 cookie = "session=%d; path=/" % state.next_session
                 state.next_session += 1
 
-        if faults.get("delay_ms", 0) > 0 and index >= faults.get("delay_from", 0):
+        delayed = index >= faults.get("delay_from", 0)
+        if faults.get("delay_ms", 0) > 0 and delayed:
             time.sleep(faults["delay_ms"] / 1000.0)
 
         path = request.path
@@ -569,7 +571,14 @@ class Handler(socketserver.BaseRequestHandler):
         else:
             fields.append(("Content-Length", str(len(payload))))
         head = make_head(status, fields)
-        if faults.get("split_head", False):
+        if faults.get("stall_body_ms", 0) > 0 and delayed:
+            # A reply that stops in the middle of its body for a while.
+            half = len(head) + len(payload) // 2
+            message = head + payload
+            self.request.sendall(message[:half])
+            time.sleep(faults["stall_body_ms"] / 1000.0)
+            self.request.sendall(message[half:])
+        elif faults.get("split_head", False):
             # Cut in the middle of the first field line, so neither piece ends a line.
             first_end = head.index(b"\r\n")
             second_end = head.index(b"\r\n", first_end + 2)

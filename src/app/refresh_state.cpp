@@ -21,6 +21,7 @@ void refresh_state::enter_loading() {
   progress_bar->value.set(0);
   progress_bar->visible.set(true);
   cancel_requested = false;
+  client.clear_cancel();
   worker.start();
   refresh_button->text.set("Loading");
   set_state(&refresh_state::cancel);

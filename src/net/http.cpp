@@ -16,7 +16,6 @@ void http::connect() {
     std::lock_guard<std::mutex> lock(guard);
     previous = std::move(socket);
     socket = fresh;
-    cancelled = false;
     pending.clear();
   }
   // The old connection is closed before the new one is made.
@@ -29,11 +28,7 @@ void http::connect() {
     std::lock_guard<std::mutex> lock(guard);
     if (!cancelled) fresh->create();
   }
-  if (fresh->handle == INVALID_SOCKET) {
-    WSASetLastError(WSAEINTR);
-    throw net_exception(win32::last_error_text("socket connect error"));
-  }
-  fresh->connect_open();
+  fresh->connect_open(connect_timeout_ms);
 }
 
 void http::close() {
@@ -44,6 +39,11 @@ void http::close() {
     s = socket;
   }
   if (s) s->close();
+}
+
+void http::clear_cancel() {
+  std::lock_guard<std::mutex> lock(guard);
+  cancelled = false;
 }
 
 int http::send(const std::string& data) {
@@ -57,12 +57,31 @@ std::string http::recv(int maximum) {
 }
 
 void http::post(const std::string& path, const std::string& body, http_headers fields) {
-  send(write_request(path, body, std::move(fields)));
+  std::string request = write_request(path, body, std::move(fields));
+  // The system may take fewer bytes than offered; what it did not take goes again.
+  while (!request.empty()) {
+    const int sent = send(request);
+    if (sent <= 0) {
+      // A send that takes nothing would be offered the same bytes for ever.
+      if (sent == 0) WSASetLastError(WSAECONNRESET);
+      throw net_exception(win32::last_error_text("socket send error"));
+    }
+    request.erase(0, static_cast<std::size_t>(sent));
+  }
+}
+
+std::string http::next_piece() {
+  if (auto s = current()) {
+    if (s->wait_readable(read_timeout_ms) == tcp_socket<char>::wait_result::timed_out)
+      throw net_exception("http_resp timed out (no byte for " + std::to_string(read_timeout_ms) +
+                          " ms)");
+  }
+  // A socket closed meanwhile reads nothing, which the reading reports.
+  return recv(static_cast<int>(read_piece_bytes));
 }
 
 http_resp http::read_response() {
-  return net::read_response([this] { return recv(static_cast<int>(read_piece_bytes)); },
-                            pending);
+  return net::read_response([this] { return next_piece(); }, pending);
 }
 
 }  // namespace net

@@ -11,6 +11,10 @@
 
 namespace net {
 
+// A reply that stops (before its first byte or in the middle) is given up after this long
+// without a byte.
+constexpr int read_timeout_default_ms = 30 * 1000;
+
 class http {
  public:
   http() = default;
@@ -18,10 +22,12 @@ class http {
   http& operator=(const http&) = delete;
 
   // Replaces the connection with a new one to `host` and `port`; the previous socket is
-  // closed first. Throws the socket's "create socket error" / "socket connect error".
+  // closed first. Throws the socket's "create socket error" / "socket connect error", and
+  // "socket connect timed out ..." after `connect_timeout_ms`.
   virtual void connect();
   // Cancels: closes the current socket so that a connect, send or recv blocked on it in
-  // another thread fails promptly. Never waits for that thread.
+  // another thread fails promptly, and makes every later `connect` fail at once until
+  // `clear_cancel`. Never waits for that thread.
   virtual void close();
   virtual int send(const std::string& data);
   virtual std::string recv(int maximum);
@@ -31,21 +37,33 @@ class http {
     host = host_;
     port = port_;
   }
-  // The caller's collection is copied, so it never changes.
+  // Forgets an earlier cancel. The owner calls it before it hands the client to another
+  // thread for a new exchange, so that a cancel arriving any time after, even before that
+  // thread reaches `connect`, still stops the exchange.
+  void clear_cancel();
+
+  // The caller's collection is copied, so it never changes. Sends until every byte is out;
+  // a failed send throws "socket send error", the code and the system's text.
   void post(const std::string& path, const std::string& body, http_headers fields);
+  // Throws "http_resp timed out (no byte for N ms)" when `read_timeout_ms` pass without a
+  // byte, besides the message errors.
   http_resp read_response();
 
   std::shared_ptr<tcp_socket<char>> socket;
   std::string host;
   int port = 0;
+  int connect_timeout_ms = connect_timeout_default_ms;
+  int read_timeout_ms = read_timeout_default_ms;
 
  private:
   // The socket pointer is replaced by the worker's `connect` while the window thread's
   // `close` may read it; both hold this lock for the pointer only, never for a blocking call.
   std::shared_ptr<tcp_socket<char>> current();
   std::mutex guard;
-  // Set by `close`, cleared by `connect`: a cancel that lands before the new socket has a
-  // handle must still stop that connect.
+  // The next piece of the response, once one arrives within `read_timeout_ms`.
+  std::string next_piece();
+  // Set by `close`, cleared by `clear_cancel` only: a cancel that lands before the new
+  // socket has a handle, or before `connect` is even called, must still stop that connect.
   bool cancelled = false;
   // Bytes read past the end of the previous response on this connection.
   std::string pending;

@@ -1,6 +1,8 @@
 #include "net/tcp_socket.hpp"
 
+#include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include "win32/last_error.hpp"
 
@@ -23,16 +25,80 @@ void tcp_socket<char>::create() {
   handle = s;
 }
 
+namespace {
+
+using wait_result = tcp_socket<char>::wait_result;
+
+// Waits in short slices, so that a close by another thread is noticed even where closing
+// does not wake `select`: the handle is read again after every slice. For a connect in
+// progress the socket counts as ready once it is writable (connected) or in the exception
+// set (failed; SO_ERROR says why).
+wait_result wait_for(const std::atomic<SOCKET>& handle, bool connecting, int timeout_ms) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    const SOCKET h = handle;
+    if (h == INVALID_SOCKET) return wait_result::closed;
+    const DWORD waited = GetTickCount() - start;
+    if (waited >= static_cast<DWORD>(timeout_ms)) return wait_result::timed_out;
+    const DWORD slice = std::min<DWORD>(wait_slice_ms, static_cast<DWORD>(timeout_ms) - waited);
+    fd_set ready, failed;
+    FD_ZERO(&ready);
+    FD_ZERO(&failed);
+    FD_SET(h, &ready);
+    FD_SET(h, &failed);
+    timeval limit = {0, static_cast<long>(slice * 1000)};
+    const int n = connecting ? select(0, nullptr, &ready, &failed, &limit)
+                             : select(0, &ready, nullptr, nullptr, &limit);
+    if (handle != h || n == SOCKET_ERROR) return wait_result::closed;
+    if (n > 0) return wait_result::ready;
+  }
+}
+
+[[noreturn]] void connect_failed(int code) {
+  WSASetLastError(code);
+  throw net_exception(win32::last_error_text("socket connect error"));
+}
+
+}  // namespace
+
 template <>
-void tcp_socket<char>::connect_open() {
-  if (::connect(handle, reinterpret_cast<const sockaddr*>(&remote), 16) != 0)
-    throw net_exception(win32::last_error_text("socket connect error"));
+void tcp_socket<char>::connect_open(int timeout_ms) {
+  const SOCKET h = handle;
+  if (h == INVALID_SOCKET) connect_failed(WSAEINTR);
+  // Non-blocking for the connect alone, so that it can time out and see a cancel.
+  u_long nonblocking = 1;
+  ioctlsocket(h, FIONBIO, &nonblocking);
+  if (::connect(h, reinterpret_cast<const sockaddr*>(&remote), 16) != 0) {
+    const int code = WSAGetLastError();
+    if (code != WSAEWOULDBLOCK) connect_failed(code);
+    switch (wait_for(handle, true, timeout_ms)) {
+      case wait_result::closed:
+        connect_failed(WSAEINTR);
+      case wait_result::timed_out:
+        throw net_exception("socket connect timed out (no answer in " + std::to_string(timeout_ms) +
+                            " ms)");
+      case wait_result::ready:
+        break;
+    }
+    int error = 0;
+    int length = sizeof error;
+    if (getsockopt(h, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0)
+      connect_failed(WSAGetLastError());
+    if (error != 0) connect_failed(error);
+  }
+  nonblocking = 0;
+  ioctlsocket(h, FIONBIO, &nonblocking);
 }
 
 template <>
-void tcp_socket<char>::connect() {
+void tcp_socket<char>::connect(int timeout_ms) {
   if (handle == INVALID_SOCKET) create();
-  connect_open();
+  connect_open(timeout_ms);
+}
+
+template <>
+tcp_socket<char>::wait_result tcp_socket<char>::wait_readable(int timeout_ms) {
+  return wait_for(handle, false, timeout_ms);
 }
 
 template <>

@@ -1,5 +1,6 @@
 #pragma once
-// A blocking IPv4 TCP client socket over Winsock.
+// A blocking IPv4 TCP client socket over Winsock, whose connect and waits for data end
+// after a time limit or as soon as another thread closes the socket.
 
 #include <winsock2.h>
 
@@ -9,6 +10,12 @@
 #include "net/net_exception.hpp"
 
 namespace net {
+
+// -- time limits --
+// A connect the peer neither accepts nor refuses is given up after this long.
+constexpr int connect_timeout_default_ms = 15 * 1000;
+// How often a wait looks whether another thread closed the socket.
+constexpr int wait_slice_ms = 50;
 
 // The system's sockaddr_in, handed over as a sockaddr of 16 bytes.
 struct inet_address : sockaddr_in {
@@ -34,14 +41,21 @@ class tcp_socket {
   }
   void create();
   // Opens a handle if there is none, then connects it.
-  void connect();
+  void connect(int timeout_ms = connect_timeout_default_ms);
   // Connects the handle as it stands, never opening one: a handle closed meanwhile by a
-  // cancel makes this fail instead of quietly connecting a fresh one.
-  void connect_open();
+  // cancel makes this fail ("socket connect error 10004: ...") instead of quietly
+  // connecting a fresh one. A peer that does not answer within `timeout_ms` makes it throw
+  // "socket connect timed out (no answer in N ms)". The handle blocks again afterwards.
+  void connect_open(int timeout_ms = connect_timeout_default_ms);
   // One system send or recv each; they never throw. `recv` gives an empty text when the
   // peer closed, the read failed or the socket was closed.
   int send(const Char* data, int length);
   std::basic_string<Char> recv(int maximum);
+
+  enum class wait_result { ready, timed_out, closed };
+  // Waits up to `timeout_ms` until a `recv` would not block: data, the peer's close or an
+  // error. `closed` when there is no handle or another thread closes it meanwhile.
+  wait_result wait_readable(int timeout_ms);
   // Shuts down and closes the handle; harmless when there is none. Safe from another
   // thread while this one is blocked in connect, send or recv: the blocked call fails.
   void close();
@@ -53,10 +67,11 @@ class tcp_socket {
 
 // The system works on bytes only; these are defined in the library.
 template <> void tcp_socket<char>::create();
-template <> void tcp_socket<char>::connect_open();
-template <> void tcp_socket<char>::connect();
+template <> void tcp_socket<char>::connect_open(int timeout_ms);
+template <> void tcp_socket<char>::connect(int timeout_ms);
 template <> int tcp_socket<char>::send(const char* data, int length);
 template <> std::string tcp_socket<char>::recv(int maximum);
+template <> tcp_socket<char>::wait_result tcp_socket<char>::wait_readable(int timeout_ms);
 template <> void tcp_socket<char>::close();
 
 // Starts Winsock 2.2 during static initialisation.

@@ -29,6 +29,8 @@ void report(const char* what) {
 }  // namespace
 
 void thread::start() {
+  // One handle per start would otherwise stay open for the life of the program.
+  if (thread_handle) CloseHandle(thread_handle);
   thread_handle = CreateThread(nullptr, 0, thread_start, this, 0, &thread_id);
 }
 
@@ -60,10 +62,7 @@ thread* current_thread() {
 void interruption_point() {
   thread* t = current_thread();
   if (!t) throw std::runtime_error("no thread, wth");
-  if (t->interrupted) {
-    t->interrupted = false;
-    throw interrupt_exception();
-  }
+  if (t->interrupted.exchange(false)) throw interrupt_exception();
 }
 
 }  // namespace threading

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <type_traits>
 #include <utility>
@@ -18,8 +19,10 @@ struct task {
   template <typename F,
             typename = std::enable_if_t<!std::is_base_of<task, std::decay_t<F>>::value>>
   task(F f) : body(std::move(f)) {}
+  task(task&& other) noexcept : interrupted(other.interrupted.load()), body(std::move(other.body)) {}
 
-  bool interrupted = false;
+  // Set by one thread, read and cleared by the worker.
+  std::atomic<bool> interrupted{false};
   std::function<void()> body;
 };
 
@@ -30,12 +33,12 @@ class thread : public task {
   thread() = default;
 
   void assign(task t) {
-    interrupted = t.interrupted;
+    interrupted = t.interrupted.load();
     body = std::move(t.body);
   }
 
   // Runs `body` on a new thread at once. Every start creates a new thread; an earlier one
-  // is not waited for and its handle is not closed.
+  // is not waited for, and its handle, no longer needed, is closed.
   void start();
 
   HANDLE thread_handle = nullptr;

@@ -374,7 +374,8 @@ bool app_window::attach(const std::string& title, DWORD wanted_pid, DWORD timeou
   thread = GetWindowThreadProcessId(main, &pid);
   if (process) CloseHandle(process);
   process = OpenProcess(
-      PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION | SYNCHRONIZE,
+      PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION | SYNCHRONIZE |
+          PROCESS_DUP_HANDLE,
       FALSE, pid);
   if (!process) {
     error = "cannot open the program's process (" + std::to_string(GetLastError()) + ")";
@@ -432,6 +433,14 @@ bool app_window::wait_idle(DWORD timeout_ms) {
 long long app_window::refresh(DWORD timeout_ms) {
   const unsigned long long start = now_ms();
   if (!click_refresh()) return -1;
+  if (!wait_idle(timeout_ms)) return -1;
+  return static_cast<long long>(now_ms() - start);
+}
+
+long long app_window::cancelled_refresh(DWORD cancel_after_ms, DWORD timeout_ms) {
+  const unsigned long long start = now_ms();
+  if (!click_refresh()) return -1;
+  if (!wait_idle(cancel_after_ms) && !click_refresh()) return -1;
   if (!wait_idle(timeout_ms)) return -1;
   return static_cast<long long>(now_ms() - start);
 }

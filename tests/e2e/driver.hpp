@@ -143,6 +143,10 @@ class app_window {
   bool wait_idle(DWORD timeout_ms);
   // Click, then wait until idle: the milliseconds from the click until idle, -1 on timeout.
   long long refresh(DWORD timeout_ms);
+  // The same with a second click (a cancel) `cancel_after_ms` after the first, unless idle
+  // came first. A refresh that ends just as the cancel is posted gets a new one started
+  // instead, as a user's press at that moment would; that one is waited for too.
+  long long cancelled_refresh(DWORD cancel_after_ms, DWORD timeout_ms);
 
   // -- the entry list --
   int row_count() const;

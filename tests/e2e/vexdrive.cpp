@@ -4,12 +4,15 @@
 //
 //   vexdrive wait-window [--title T] [--timeout MS]   window=0x<hwnd> pid=<pid>, once the
 //                                                     window shows and its message loop runs
-//   vexdrive refresh     [--title T] [--timeout MS]   elapsed_ms=<click until idle> rows=<n>
+//   vexdrive refresh     [--title T] [--timeout MS] [--cancel-after MS]
+//                                                     elapsed_ms=<click until idle> rows=<n>
 //   vexdrive rows        [--title T]                  one line per row, cells separated by tabs
+//   vexdrive stats       [--title T]                  handles=<n> private_bytes=<n>
 //   vexdrive close       [--title T] [--timeout MS]   exit_code=<the program's exit code>
 //
 // --timeout bounds the wait for the window (wait-window, rows), for idle (refresh) or for
-// the exit (close). Lines end with a bare line feed.
+// the exit (close). --cancel-after presses Refresh a second time (a cancel) that long after
+// the first press, unless the refresh ended before. Lines end with a bare line feed.
 
 #include <fcntl.h>
 #include <io.h>
@@ -20,17 +23,53 @@
 
 #include "app/archive_host.hpp"
 #include "e2e/driver.hpp"
+// After windows.h, which the driver brings in.
+#include <psapi.h>
 
 namespace {
 
 int usage() {
   std::fprintf(stderr,
-               "usage: vexdrive wait-window|refresh|rows|close [--title TITLE] [--timeout MS]\n"
+               "usage: vexdrive wait-window|refresh|rows|stats|close [--title TITLE] [--timeout MS]\n"
+               "                [--cancel-after MS]\n"
                "  wait-window  wait for the main window; prints window=0x<hwnd> pid=<pid>\n"
-               "  refresh      press Refresh and wait until idle; prints elapsed_ms=<n> rows=<n>\n"
+               "  refresh      press Refresh and wait until idle; prints elapsed_ms=<n> rows=<n>;\n"
+               "               with --cancel-after, press again that long after (a cancel)\n"
                "  rows         prints each row, cells separated by tabs\n"
+               "  stats        prints the program's handles=<n> private_bytes=<n>\n"
                "  close        close the window and wait for the exit; prints exit_code=<n>\n");
   return 2;
+}
+
+// The process's open handles. Wine answers GetProcessHandleCount with 0, so there each
+// handle value is tried instead: values are multiples of 4, handed out lowest first, so a
+// long run of values that are not handles ends the table.
+unsigned long handle_count(HANDLE process) {
+  DWORD count = 0;
+  if (GetProcessHandleCount(process, &count) && count) return count;
+  unsigned long found = 0;
+  for (ULONG_PTR value = 4, misses = 0; misses < 4096; value += 4) {
+    HANDLE copy = nullptr;
+    if (DuplicateHandle(process, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE,
+                        DUPLICATE_SAME_ACCESS)) {
+      CloseHandle(copy);
+      ++found;
+      misses = 0;
+    } else {
+      ++misses;
+    }
+  }
+  return found;
+}
+
+// The process's private memory. Wine leaves PrivateUsage 0 and reports the resident
+// private (anonymous) pages as PagefileUsage, which Windows sets to the same commit charge.
+unsigned long long private_bytes(HANDLE process) {
+  PROCESS_MEMORY_COUNTERS_EX counters = {};
+  counters.cb = sizeof counters;
+  if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters))
+    return 0;
+  return counters.PrivateUsage ? counters.PrivateUsage : counters.PagefileUsage;
 }
 
 int fail(const std::string& what) {
@@ -47,20 +86,22 @@ int main(int argc, char** argv) {
   if (argc < 2) return usage();
   const std::string command = argv[1];
   std::string title = archive_host;
-  long timeout = -1;
+  long timeout = -1, cancel_after = -1;
   for (int i = 2; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--title" && i + 1 < argc) {
       title = argv[++i];
-    } else if (a == "--timeout" && i + 1 < argc) {
+    } else if ((a == "--timeout" || a == "--cancel-after") && i + 1 < argc) {
       char* end = nullptr;
-      timeout = std::strtol(argv[++i], &end, 10);
-      if (!end || *end || timeout < 0) return usage();
+      const long ms = std::strtol(argv[++i], &end, 10);
+      if (!end || *end || ms < 0) return usage();
+      (a == "--timeout" ? timeout : cancel_after) = ms;
     } else {
       return usage();
     }
   }
-  if (command != "wait-window" && command != "refresh" && command != "rows" && command != "close")
+  if (command != "wait-window" && command != "refresh" && command != "rows" && command != "stats" &&
+      command != "close")
     return usage();
 
   // A refresh of many pages takes long; everything else is quick or waits for the window.
@@ -80,8 +121,11 @@ int main(int argc, char** argv) {
   }
   if (command == "refresh") {
     if (!app.idle()) return fail("the program is not idle (button reads \"" + app.button_text() + "\")");
-    const long long elapsed = app.refresh(wait_ms);
-    if (elapsed < 0) return fail("no idle state within " + std::to_string(wait_ms) + " ms");
+    const long long elapsed =
+        cancel_after < 0 ? app.refresh(wait_ms) : app.cancelled_refresh(static_cast<DWORD>(cancel_after), wait_ms);
+    if (elapsed < 0)
+      return fail("no idle state within " + std::to_string(wait_ms) + " ms (button reads \"" +
+                  app.button_text() + "\")");
     std::printf("elapsed_ms=%lld rows=%d\n", elapsed, app.row_count());
     return 0;
   }
@@ -91,6 +135,10 @@ int main(int argc, char** argv) {
       for (std::size_t c = 0; c < row.size(); ++c) line += (c ? "\t" : "") + row[c];
       std::printf("%s\n", line.c_str());
     }
+    return 0;
+  }
+  if (command == "stats") {
+    std::printf("handles=%lu private_bytes=%llu\n", handle_count(app.process), private_bytes(app.process));
     return 0;
   }
   // close

@@ -61,6 +61,23 @@ class Loopback : public testing::Test {
       got.append(buf, static_cast<std::size_t>(n));
     }
   }
+  // Fills the listener's queue without accepting, so that the next connect waits.
+  std::vector<SOCKET> fill_backlog() const {
+    std::vector<SOCKET> fillers;
+    for (int i = 0; i < 16; ++i) {
+      SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+      u_long nonblocking = 1;
+      ioctlsocket(s, FIONBIO, &nonblocking);
+      sockaddr_in a = {};
+      a.sin_family = AF_INET;
+      a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      a.sin_port = htons(static_cast<u_short>(port));
+      ::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+      fillers.push_back(s);
+    }
+    Sleep(200);
+    return fillers;
+  }
   static void send_all(SOCKET c, const std::string& s) {
     for (std::size_t i = 0; i < s.size();) {
       const int n = send(c, s.data() + i, static_cast<int>(s.size() - i), 0);
@@ -68,7 +85,6 @@ class Loopback : public testing::Test {
       i += static_cast<std::size_t>(n);
     }
   }
-
 
   SOCKET listener = INVALID_SOCKET;
   int port = 0;
@@ -133,24 +149,23 @@ TEST_F(Loopback, ServerClosingAfterAReplyFailsTheNextExchange) {
   EXPECT_EQ(client.read_response().body, "ok");
   client.post("/", "", http_headers());
   EXPECT_EQ(message_of([&] { client.read_response(); }), no_head);
-  // A fresh connect starts over, also after a cancel that found nothing to stop.
+  // A fresh connect starts over once the cancel is forgotten.
   client.close();
+  client.clear_cancel();
   client.connect();
   client.post("/", "", http_headers());
   EXPECT_EQ(client.read_response().body, "ok");
 }
 
-// Signals once the body has started to arrive, as the read for the rest of it begins: a
-// close from then on, before or during that blocking read, must end it.
+// Signals once the body has started to arrive; the wait for the rest of it follows at
+// once. A close from then on, before or during that wait, must end the read.
 struct watched_http : net::http {
   std::string recv(int maximum) override {
-    if (body_started) SetEvent(reading_rest);
     std::string piece = net::http::recv(maximum);
-    if (piece.find("partial") != std::string::npos) body_started = true;
+    if (piece.find("partial") != std::string::npos) SetEvent(reading_rest);
     return piece;
   }
   HANDLE reading_rest = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  bool body_started = false;
 };
 
 TEST_F(Loopback, CloseFromAnotherThreadEndsABlockedRead) {
@@ -167,7 +182,7 @@ TEST_F(Loopback, CloseFromAnotherThreadEndsABlockedRead) {
   client.post("/", "", http_headers());
   std::thread cancel([&] {
     WaitForSingleObject(client.reading_rest, 10000);
-    Sleep(100);  // most likely inside the blocking recv by now; either way the read must end
+    Sleep(100);  // most likely waiting for the rest by now; either way the read must end
     client.close();
   });
   EXPECT_EQ(message_of([&] { client.read_response(); }),
@@ -182,20 +197,7 @@ TEST_F(Loopback, CloseFromAnotherThreadEndsABlockedRead) {
 }
 
 TEST_F(Loopback, CloseDuringConnectMakesItFail) {
-  // Fill the listener's queue without accepting, so that the next connect waits.
-  std::vector<SOCKET> fillers;
-  for (int i = 0; i < 16; ++i) {
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    u_long nonblocking = 1;
-    ioctlsocket(s, FIONBIO, &nonblocking);
-    sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<u_short>(port));
-    ::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    fillers.push_back(s);
-  }
-  Sleep(200);
+  const std::vector<SOCKET> fillers = fill_backlog();
   net::http client;
   client.set_address("127.0.0.1", port);
   std::thread cancel([&] {
@@ -208,6 +210,82 @@ TEST_F(Loopback, CloseDuringConnectMakesItFail) {
   // Ended by the cancel, not by the system giving up on the peer.
   EXPECT_EQ(message.find(" 10060: "), std::string::npos) << message;
   for (SOCKET s : fillers) closesocket(s);
+}
+
+// The system may take only part of what a send offers; the rest must follow.
+struct dribbling_http : net::http {
+  int send(const std::string& data) override {
+    ++sends;
+    return net::http::send(data.substr(0, 7));
+  }
+  int sends = 0;
+};
+
+TEST_F(Loopback, PartialSendsStillDeliverTheWholeRequest) {
+  std::string request;
+  serve([&](SOCKET c) {
+    request = read_request(c);
+    send_all(c, "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+  });
+  dribbling_http client;
+  client.set_address("127.0.0.1", port);
+  client.connect();
+  const std::string body(100, 'b');
+  client.post("/archive/", body, http_headers());
+  EXPECT_EQ(client.read_response().body, "ok");
+  TearDown();
+  EXPECT_EQ(request.size(), net::write_request("/archive/", body, http_headers()).size());
+  EXPECT_EQ(request.substr(request.size() - body.size()), body);
+  EXPECT_GT(client.sends, 20);
+  // A send that fails says why, in the form of every socket error.
+  client.close();
+  const std::string message = message_of([&] { client.post("/", "", http_headers()); });
+  SetLastError(WSAENOTSOCK);
+  EXPECT_EQ(message, net::last_error_text("socket send error"));
+}
+
+TEST_F(Loopback, SilentServerTimesOut) {
+  int exchanges = 0;
+  serve([&](SOCKET c) {
+    read_request(c);
+    // Nothing at all the first time; the head and part of the body the second. Then
+    // silence until the client goes away.
+    if (exchanges++ > 0) send_all(c, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npart");
+    char byte;
+    recv(c, &byte, 1, 0);
+  });
+  net::http client;
+  client.read_timeout_ms = 300;
+  client.set_address("127.0.0.1", port);
+  for (int i = 0; i < 2; ++i) {
+    client.connect();
+    client.post("/", "", http_headers());
+    EXPECT_EQ(message_of([&] { client.read_response(); }), "http_resp timed out (no byte for 300 ms)");
+  }
+  client.close();
+  TearDown();
+  EXPECT_EQ(exchanges, 2);
+  // A connect nobody answers.
+  SetUp();
+  const std::vector<SOCKET> fillers = fill_backlog();
+  net::http waiting;
+  waiting.connect_timeout_ms = 300;
+  waiting.set_address("127.0.0.1", port);
+  EXPECT_EQ(message_of([&] { waiting.connect(); }), "socket connect timed out (no answer in 300 ms)");
+  for (SOCKET s : fillers) closesocket(s);
+}
+
+TEST_F(Loopback, CancelBeforeTheConnectStopsIt) {
+  serve([&](SOCKET c) { read_request(c); });
+  net::http client;
+  client.set_address("127.0.0.1", port);
+  client.clear_cancel();
+  // The cancel lands after the owner's last look at its own flag, before the connect.
+  client.close();
+  const std::string message = message_of([&] { client.connect(); });
+  EXPECT_EQ(message.rfind("socket connect error 10004: ", 0), 0u) << message;
+  client.clear_cancel();
+  EXPECT_EQ(message_of([&] { client.connect(); }), "no exception");
 }
 
 TEST(Socket, RefusedConnectionNamesTheSystemError) {

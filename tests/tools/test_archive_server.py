@@ -562,6 +562,19 @@ class ArchiveServerTest(unittest.TestCase):
         self.assertGreaterEqual(times[1], 0.6)
         self.assertGreaterEqual(times[2], 0.6)
 
+    def test_stall_in_the_body_from_an_index(self):
+        self.faults(stall_body_ms=600, delay_from=1)
+        conn = self.connect()
+        self.assertEqual(len(parse_entries(self.search(conn).text)), PAGE)
+        conn.send("POST", "/archive/", form_body(start=20))
+        began = time.monotonic()
+        while b"\r\n\r\n" not in conn.buffer:
+            conn._fill()
+        self.assertLess(time.monotonic() - began, 0.6)
+        resp = conn.read_response()
+        self.assertGreaterEqual(time.monotonic() - began, 0.6)
+        self.assertEqual(len(parse_entries(resp.text)), PAGE)
+
     def test_close_after(self):
         self.faults(close_after=2)
         a = self.connect()
