@@ -241,7 +241,7 @@ TEST_F(Loopback, PartialSendsStillDeliverTheWholeRequest) {
   client.close();
   const std::string message = message_of([&] { client.post("/", "", http_headers()); });
   SetLastError(WSAENOTSOCK);
-  EXPECT_EQ(message, net::last_error_text("socket send error"));
+  EXPECT_EQ(message, win32::last_error_text("socket send error"));
 }
 
 TEST_F(Loopback, SilentServerTimesOut) {
