@@ -11,7 +11,7 @@ namespace {
 
 http_headers regex_headers(const std::string& head) {
   http_headers fields;
-  const std::regex pattern(header_pattern);
+  const std::regex pattern("(.+): (.+)");
   std::smatch m;
   std::string rest = head;
   while (std::regex_search(rest, m, pattern)) {
