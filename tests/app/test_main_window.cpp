@@ -125,6 +125,33 @@ TEST_F(MainWindow, MarkingShowsAtOnceAndDismissingChangesNothing) {
   EXPECT_EQ(cracked_urls.size(), 1u);
 }
 
+// A mark belongs to the entry: every row on screen showing it is repainted at once, and no
+// other row.
+TEST_F(MainWindow, MarkingRepaintsEveryRowOfThatEntry) {
+  entry_list->rows.push_back(entry("/v/2", "two again"));
+  HWND list = entry_list->hwnd;
+  entry_list->selected.set(1);
+  UpdateWindow(list);
+  on_mark(1);
+  HRGN pending = CreateRectRgn(0, 0, 0, 0);
+  GetUpdateRgn(list, pending, FALSE);
+  const auto repainted = [&](int item) {
+    RECT r = {};
+    r.left = LVIR_BOUNDS;
+    SendMessageA(list, LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&r));
+    return RectInRegion(pending, &r) != FALSE;
+  };
+  EXPECT_TRUE(repainted(1));
+  EXPECT_TRUE(repainted(3));
+  EXPECT_FALSE(repainted(0));
+  EXPECT_FALSE(repainted(2));
+  DeleteObject(pending);
+  EXPECT_EQ(cell(3, 1), "Yes");
+  on_mark(2);
+  entry_list->rows.erase(3);
+  EXPECT_EQ(item_count(), 3);
+}
+
 TEST_F(MainWindow, WithoutASelectedRowMarkingAndOpeningDoNothing) {
   SendMessageA(entry_list->hwnd, LVM_SETSELECTIONMARK, 0, -1);
   ASSERT_EQ(entry_list->selected.get(), -1);
