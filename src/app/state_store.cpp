@@ -69,7 +69,8 @@ void load_gui_state() {
 
   for (const auto& mark : state.cracked_urls) cracked_urls[mark.first] = mark.second;
   std::vector<row>& rows = entry_list->rows.elements;
-  rows.insert(rows.end(), std::make_move_iterator(state.rows.begin()), std::make_move_iterator(state.rows.end()));
+  rows.insert(rows.end(), std::make_move_iterator(state.rows.begin()),
+              std::make_move_iterator(state.rows.end()));
   entry_list->refill();
   const int count = static_cast<int>(rows.size());
   if (state.selected && *state.selected >= 0 && *state.selected < count)

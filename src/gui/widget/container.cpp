@@ -30,7 +30,8 @@ void reflect(wnd_msg& m, const std::vector<std::shared_ptr<wnd32>>& children) {
   // A posted copy outlives the record a WM_NOTIFY lParam points to: its receiver uses the
   // message number alone.
   const std::uint32_t reflected = event::reflected_message(code);
-  if (reflected && (*child)->hears_notification(code)) PostMessageA(from, reflected, m.wparam, m.lparam);
+  if (reflected && (*child)->hears_notification(code))
+    PostMessageA(from, reflected, m.wparam, m.lparam);
 }
 
 namespace {

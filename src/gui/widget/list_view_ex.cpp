@@ -24,9 +24,11 @@ void put_text(const std::string& text, wchar_t* buffer, int capacity) {
   if (!buffer || capacity <= 0) return;
   int n = 0;
   if (!text.empty()) {
+    // Never more wide characters than bytes.
     std::wstring wide(text.size(), L'\0');
-    wide.resize(static_cast<std::size_t>(
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], static_cast<int>(wide.size()))));
+    const int size = static_cast<int>(text.size());
+    const int got = MultiByteToWideChar(CP_ACP, 0, text.data(), size, &wide[0], size);
+    wide.resize(static_cast<std::size_t>(got));
     n = static_cast<int>(std::min(wide.size(), static_cast<std::size_t>(capacity) - 1));
     std::copy_n(wide.data(), n, buffer);
   }
@@ -86,7 +88,8 @@ void list_view_ex::add_native_columns() {
 void list_view_ex::set_item_count(int count) {
   // Only the rows between the old and the new count are repainted, and the view stays where
   // the user left it.
-  SendMessageA(hwnd, LVM_SETITEMCOUNT, static_cast<WPARAM>(count), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+  SendMessageA(hwnd, LVM_SETITEMCOUNT, static_cast<WPARAM>(count),
+               LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
 }
 
 list_view_ex::row_range list_view_ex::visible_rows() {
@@ -102,7 +105,8 @@ void list_view_ex::repaint_rows(int first, int last) {
   const row_range shown = visible_rows();
   first = std::max(first, shown.first);
   last = std::min(last, shown.end - 1);
-  if (first <= last) SendMessageA(hwnd, LVM_REDRAWITEMS, static_cast<WPARAM>(first), static_cast<LPARAM>(last));
+  if (first <= last)
+    SendMessageA(hwnd, LVM_REDRAWITEMS, static_cast<WPARAM>(first), static_cast<LPARAM>(last));
 }
 
 void list_view_ex::insert_item(int index, const row& /*r*/) {
@@ -114,7 +118,8 @@ void list_view_ex::insert_item(int index, const row& /*r*/) {
 
 void list_view_ex::update(int index, std::string key, any /*old_value*/, any /*new_value*/) {
   // A key no column shows, or a row that is not there, has no cell to repaint.
-  if (index_of_key(columns, key) < 0 || index < 0 || static_cast<std::size_t>(index) >= rows.size()) return;
+  if (index_of_key(columns, key) < 0 || index < 0 || static_cast<std::size_t>(index) >= rows.size())
+    return;
   repaint_rows(index, index);
 }
 
@@ -168,10 +173,11 @@ int list_view_ex::find_row(UINT flags, const std::string& text, int start) {
   const int length = static_cast<int>(text.size());
   for (int i = start, end = (flags & LVFI_WRAP) ? start + count : count; i < end; ++i) {
     const std::string cell = cell_text(i % count, 0);
+    // A partial search compares the text with as much of the cell's start.
     const int compared = static_cast<int>(partial ? std::min(text.size(), cell.size()) : cell.size());
-    if ((!partial || compared == length) &&
-        CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, cell.data(), compared, text.data(), length) ==
-            CSTR_EQUAL)
+    if (partial && compared < length) continue;
+    if (CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, cell.data(), compared, text.data(),
+                       length) == CSTR_EQUAL)
       return i % count;
   }
   return -1;
