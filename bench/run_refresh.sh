@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # run_refresh.sh WINDOWS_BUILD_DIR [ROWS...]: for each size (10,000 and 100,000 rows by
-# default), a whole refresh from the local archive, from the click until the program is idle
+# default), whole refreshes from the local archive, from the click until the program is idle
 # again, against curl posting the same form bodies over one keep-alive connection to the same
-# server; the program's private memory before and after it; then the time from start to an
-# idle window with the state file that refresh left, against a start without one. Last, the
-# time per row of the largest size against the smallest. Takes port 80; runs inside its own
-# Xvfb display.
+# server, in turns (the median of three each); the program's private memory before the first
+# and after the last; then the time from start to an idle window with the state file the
+# refreshes left, against a start without one. Last, the time per row of the largest size
+# against the smallest. Takes port 80; runs inside its own Xvfb display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -22,8 +22,9 @@ server=$!
 for _ in $(seq 100); do grep -q listening "$work/server.log" && break; sleep 0.1; done
 grep -q listening "$work/server.log" || { cat "$work/server.log" >&2; exit 1; }
 
+rounds=3
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-field() { sed -n "s/.*$1=\([0-9]*\).*/\1/p" "$2"; }
+median() { sort -n "$1" | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 # The program's private memory in bytes: the anonymous memory of its Linux process (found by
 # the tag in its environment), which is what Wine reports as a process's private usage.
@@ -52,16 +53,15 @@ curl_refresh() {
   done
   t0=$(date +%s.%N)
   curl -s --http1.1 -H 'Connection: keep-alive' -K "$config"
-  awk -v a="$t0" -v b="$(date +%s.%N)" 'BEGIN { printf "%.0f", (b - a) * 1000 }'
+  awk -v a="$t0" -v b="$(date +%s.%N)" 'BEGIN { printf "%.0f\n", (b - a) * 1000 }'
 }
 
-export root build arch work
+export root build arch work rounds
 for total in "${sizes[@]}"; do
   curl -s -o /dev/null -X POST --data "{\"total\": $total}" http://127.0.0.1/_faults
-  curl_ms=$(curl_refresh "$total")
   mkdir -p "$work/state-$total" "$work/empty"
   export total
-  xvfb-run -a -s "-screen 0 1024x768x24" bash -c "$(declare -f private_bytes)"'
+  xvfb-run -a -s "-screen 0 1024x768x24" bash -c "$(declare -f private_bytes curl_refresh)"'
     set -euo pipefail
     wine_run() { "$root/scripts/wine-run" "$arch" "$build/wineprefix" "$@"; }
     drive() { wine_run "$build/tests/e2e/vexdrive.exe" "$@"; }
@@ -69,21 +69,26 @@ for total in "${sizes[@]}"; do
     # The window shows before its children are all made; ask again until they are.
     for _ in $(seq 50); do drive wait-window >/dev/null 2>&1 && break; sleep 0.2; done
     private_bytes >"$work/memory-before-$total.txt"
-    drive refresh >"$work/refresh-$total.txt"
+    for _ in $(seq "$rounds"); do
+      curl_refresh "$total" >>"$work/curl-$total.txt"
+      drive refresh | sed -n "s/^elapsed_ms=\([0-9]*\) rows=\([0-9]*\).*/\1 \2/p" >>"$work/refresh-$total.txt"
+    done
     private_bytes >"$work/memory-after-$total.txt"
     drive close >/dev/null
     wait
     wine_run "$build/bench/startup_bench.exe" "$build/src/app/vexlets.exe" \
       "$work/state-$total" "$work/empty" >"$work/startup-$total.txt"
   '
-  ours_ms=$(field elapsed_ms "$work/refresh-$total.txt")
-  rows=$(field rows "$work/refresh-$total.txt")
+  curl_ms=$(median "$work/curl-$total.txt")
+  cut -d" " -f1 "$work/refresh-$total.txt" >"$work/elapsed-$total.txt"
+  ours_ms=$(median "$work/elapsed-$total.txt")
+  rows=$(tail -1 "$work/refresh-$total.txt" | cut -d" " -f2)
   echo "$ours_ms" >"$work/ours-$total.txt"
   printf 'refresh %d pages (%d rows listed) | curl %d ms | ours %d ms, click to idle | ours/curl time %sx\n' \
     $((total / 20)) "$rows" "$curl_ms" "$ours_ms" "$(ratio "$ours_ms" "$curl_ms")"
   before=$(cat "$work/memory-before-$total.txt")
   after=$(cat "$work/memory-after-$total.txt")
-  printf 'private memory | idle before the refresh %.1f MB | after it, %d rows listed, %.1f MB | %.0f bytes a row\n' \
+  printf 'private memory | idle before the refreshes %.1f MB | after them, %d rows listed, %.1f MB | %.0f bytes a row\n' \
     "$(ratio "$before" 1048576)" "$rows" "$(ratio "$after" 1048576)" "$(ratio $((after - before)) "$rows")"
   printf '%d rows: ' "$total"
   cat "$work/startup-$total.txt"
