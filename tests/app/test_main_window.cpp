@@ -1,5 +1,5 @@
 // The assembled main window in this process: what a state file restores, marking entries,
-// and what closing writes back.
+// which refresh's pages it shows, and what closing writes back.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "app/main_window.hpp"
+#include "app/refresh.hpp"
 #include "app/state_codec.hpp"
 #include "app/state_store.hpp"
 #include "app/widgets.hpp"
@@ -150,6 +151,24 @@ TEST_F(MainWindow, MarkingRepaintsEveryRowOfThatEntry) {
   on_mark(2);
   entry_list->rows.erase(3);
   EXPECT_EQ(item_count(), 3);
+}
+
+// A page reaches the list only while its refresh is the current one and no press cancelled
+// it: pages still queued when a refresh was cancelled or replaced are dropped.
+TEST_F(MainWindow, OnlyTheCurrentRefreshShowsItsPages) {
+  const std::size_t before = entry_list->rows.size();
+  const unsigned current = refresh_controller.refresh_id;
+  std::vector<row> page{entry("/p/1", "late")};
+  show_page(refresh_controller, current - 1, page, false, 0);
+  EXPECT_EQ(entry_list->rows.size(), before);
+  refresh_controller.cancel_requested = true;
+  show_page(refresh_controller, current, page, false, 0);
+  EXPECT_EQ(entry_list->rows.size(), before);
+  refresh_controller.cancel_requested = false;
+  show_page(refresh_controller, current, page, false, 0);
+  ASSERT_EQ(entry_list->rows.size(), before + 1);
+  EXPECT_EQ(cell(static_cast<int>(before), 0), "late");
+  entry_list->rows.erase(before);
 }
 
 TEST_F(MainWindow, WithoutASelectedRowMarkingAndOpeningDoNothing) {
