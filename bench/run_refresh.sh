@@ -15,6 +15,9 @@ sizes=("$@")
 ((${#sizes[@]})) || sizes=(10000 100000)
 arch=win64; [[ $build == *i686* ]] && arch=win32
 work=$(mktemp -d)
+# Wine's server makes the program's sockets: one left running by a run in another network
+# namespace (unshare -n) would connect there, where no archive listens. Let it end first.
+WINEPREFIX=$build/wineprefix wineserver -w 2>/dev/null || true
 trap 'kill $server 2>/dev/null || true; rm -rf "$work"' EXIT
 
 python3 tools/archive_server.py --host 127.0.0.1 --port 80 >"$work/server.log" 2>&1 &
@@ -65,7 +68,7 @@ for total in "${sizes[@]}"; do
     set -euo pipefail
     wine_run() { "$root/scripts/wine-run" "$arch" "$build/wineprefix" "$@"; }
     drive() { wine_run "$build/tests/e2e/vexdrive.exe" "$@"; }
-    (cd "$work/state-$total" && wine_run "$build/src/app/vexlets.exe" >/dev/null 2>&1) &
+    (cd "$work/state-$total" && wine_run "$build/src/app/vexlets.exe" >"$work/program-$total.txt" 2>&1) &
     # The window shows before its children are all made; ask again until they are.
     for _ in $(seq 50); do drive wait-window >/dev/null 2>&1 && break; sleep 0.2; done
     private_bytes >"$work/memory-before-$total.txt"
@@ -83,6 +86,11 @@ for total in "${sizes[@]}"; do
   cut -d" " -f1 "$work/refresh-$total.txt" >"$work/elapsed-$total.txt"
   ours_ms=$(median "$work/elapsed-$total.txt")
   rows=$(tail -1 "$work/refresh-$total.txt" | cut -d" " -f2)
+  if [[ $(cut -d" " -f2 "$work/refresh-$total.txt" | sort -u) != "$total" ]]; then
+    echo "run_refresh: a refresh did not list all $total rows; the program wrote:" >&2
+    cat "$work/program-$total.txt" >&2
+    exit 1
+  fi
   echo "$ours_ms" >"$work/ours-$total.txt"
   printf 'refresh %d pages (%d rows listed) | curl %d ms | ours %d ms, click to idle | ours/curl time %sx\n' \
     $((total / 20)) "$rows" "$curl_ms" "$ours_ms" "$(ratio "$ours_ms" "$curl_ms")"
