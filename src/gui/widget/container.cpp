@@ -38,6 +38,10 @@ namespace {
 // Private to `window::call` (wParam carries the function) and `window::post`.
 constexpr UINT call_message = WM_APP + 0x3c1;
 constexpr UINT posted_message = WM_APP + 0x3c2;
+// While tasks keep coming, the window thread looks for more this often instead of being woken
+// for each: posting a message costs the poster more than the task often does.
+constexpr UINT_PTR posted_timer = 0x3c2;
+constexpr UINT posted_poll_ms = 10;
 }  // namespace
 
 void window::dispatch(wnd_msg& m) {
@@ -46,7 +50,7 @@ void window::dispatch(wnd_msg& m) {
     m.handled = true;
     return;
   }
-  if (m.msg == posted_message) {
+  if (m.msg == posted_message || (m.msg == WM_TIMER && m.wparam == posted_timer)) {
     run_posted();
     m.handled = true;
     return;
@@ -79,13 +83,25 @@ void window::post(std::function<void()> f) {
 }
 
 void window::run_posted() {
-  // The whole batch at once, then back to the loop: tasks posted meanwhile bring a wake-up
-  // of their own, so input and painting are never starved by a busy poster.
+  // The whole batch at once, then back to the loop, so that input and painting are never
+  // starved by a busy poster.
   std::deque<std::function<void()>> batch;
   {
     std::lock_guard<std::mutex> hold(posted_lock);
     batch.swap(posted);
-    wake_pending = false;
+    // Nothing came since the last look: the next task wakes this thread again.
+    if (batch.empty()) wake_pending = false;
+  }
+  if (batch.empty()) {
+    KillTimer(hwnd, posted_timer);
+    polling = false;
+    return;
+  }
+  // More may follow: look again shortly, the posters' wake-up still standing.
+  if (!polling) polling = SetTimer(hwnd, posted_timer, posted_poll_ms, nullptr) != 0;
+  if (!polling) {
+    std::lock_guard<std::mutex> hold(posted_lock);
+    wake_pending = PostMessageA(hwnd, posted_message, 0, 0) != FALSE;
   }
   for (std::function<void()>& task : batch) {
     // One failing task must not lose the ones after it.

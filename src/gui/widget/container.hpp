@@ -79,9 +79,10 @@ class window : public panel {
   void call(const std::function<void()>& f);
 
   // Hands `f` to the thread that owns the native window without waiting for it: it runs
-  // later, from the message loop, after everything posted before it. A burst of tasks costs
-  // one posted message, not one each. Before the window exists `f` runs at once; once the
-  // window is destroyed `f` is dropped, and so is every task still queued then. Any thread.
+  // later, from the message loop, after everything posted before it. Only the first of a
+  // stream of tasks posts a message; while more come the window thread looks for them every
+  // few milliseconds. Before the window exists `f` runs at once; once the window is
+  // destroyed `f` is dropped, and so is every task still queued then. Any thread.
   void post(std::function<void()> f);
 
  private:
@@ -90,9 +91,12 @@ class window : public panel {
 
   std::mutex posted_lock;
   std::deque<std::function<void()>> posted;
-  // A wake-up message is on its way; further tasks need none.
+  // A wake-up message is on its way, or the window thread is looking for tasks by itself:
+  // further tasks need no wake-up.
   bool wake_pending = false;
   bool closed = false;
+  // The window thread's timer that looks for tasks is running. Window thread only.
+  bool polling = false;
 };
 
 std::shared_ptr<window> make_window();
