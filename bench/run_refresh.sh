@@ -1,51 +1,111 @@
 #!/usr/bin/env bash
-# run_refresh.sh WINDOWS_BUILD_DIR: a whole refresh of 500 pages (10,000 entries) from the
-# local archive, from the click until the program is idle again, against curl posting the
-# same 500 form bodies over one keep-alive connection to the same server; then the time from
-# start to an idle window with the 10,000-row state file that refresh left, against a start
-# without one. Takes port 80; runs inside its own Xvfb display.
+# run_refresh.sh WINDOWS_BUILD_DIR [ROWS...]: for each size (10,000 and 100,000 rows by
+# default), whole refreshes from the local archive, from the click until the program is idle
+# again, against curl posting the same form bodies over one keep-alive connection to the same
+# server, in turns (the median of three each); the program's private memory before the first
+# and after the last; then the time from start to an idle window with the state file the
+# refreshes left, against a start without one. Last, the time per row of the largest size
+# against the smallest. Takes port 80; runs inside its own Xvfb display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 build=$(cd "$1" && pwd)
+shift
+sizes=("$@")
+((${#sizes[@]})) || sizes=(10000 100000)
 arch=win64; [[ $build == *i686* ]] && arch=win32
-total=10000
 work=$(mktemp -d)
+# Wine's server makes the program's sockets: one left running by a run in another network
+# namespace (unshare -n) would connect there, where no archive listens. Let it end first.
+WINEPREFIX=$build/wineprefix wineserver -w 2>/dev/null || true
 trap 'kill $server 2>/dev/null || true; rm -rf "$work"' EXIT
 
 python3 tools/archive_server.py --host 127.0.0.1 --port 80 >"$work/server.log" 2>&1 &
 server=$!
 for _ in $(seq 100); do grep -q listening "$work/server.log" && break; sleep 0.1; done
 grep -q listening "$work/server.log" || { cat "$work/server.log" >&2; exit 1; }
-curl -s -o /dev/null -X POST --data "{\"total\": $total}" http://127.0.0.1/_faults
 
-# curl: the bodies the program sends with its default filters, one connection.
-config=$work/curl.config
-for ((start = 0; start < total; start += 20)); do
-  ((start == 0)) || echo next >>"$config"
-  printf 'url = "http://127.0.0.1/archive/"\ndata = "action=archive&sort=DATE&title=&start=%d&difficulty=0&platform=&lang=&type=ALL"\noutput = "/dev/null"\n' \
-    "$start" >>"$config"
+rounds=3
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+median() { sort -n "$1" | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+# The program's private memory in bytes: the anonymous memory of its Linux process (found by
+# the tag in its environment), which is what Wine reports as a process's private usage.
+export VEX_BENCH_RUN=$work
+private_bytes() {
+  local environ pid
+  for environ in /proc/[0-9]*/environ; do
+    pid=${environ#/proc/}; pid=${pid%/environ}
+    grep -qsz "^VEX_BENCH_RUN=$work\$" "$environ" || continue
+    [[ $(readlink "/proc/$pid/exe") == *wine* && $(tr '\0' '\n' <"/proc/$pid/cmdline" | head -1) == *vexlets.exe ]] ||
+      continue
+    awk '/^(RssAnon|VmSwap):/ { kb += $2 } END { print kb * 1024 }' "/proc/$pid/status"
+    return 0
+  done
+  echo 0
+}
+
+# curl: the bodies the program sends with its default filters, one connection. Milliseconds.
+curl_refresh() {
+  local total=$1 config=$work/curl-$1.config t0
+  : >"$config"
+  for ((start = 0; start < total; start += 20)); do
+    ((start == 0)) || echo next >>"$config"
+    printf 'url = "http://127.0.0.1/archive/"\ndata = "action=archive&sort=DATE&title=&start=%d&difficulty=0&platform=&lang=&type=ALL"\noutput = "/dev/null"\n' \
+      "$start" >>"$config"
+  done
+  t0=$(date +%s.%N)
+  curl -s --http1.1 -H 'Connection: keep-alive' -K "$config"
+  awk -v a="$t0" -v b="$(date +%s.%N)" 'BEGIN { printf "%.0f\n", (b - a) * 1000 }'
+}
+
+export root build arch work rounds
+for total in "${sizes[@]}"; do
+  curl -s -o /dev/null -X POST --data "{\"total\": $total}" http://127.0.0.1/_faults
+  mkdir -p "$work/state-$total" "$work/empty"
+  export total
+  xvfb-run -a -s "-screen 0 1024x768x24" bash -c "$(declare -f private_bytes curl_refresh)"'
+    set -euo pipefail
+    wine_run() { "$root/scripts/wine-run" "$arch" "$build/wineprefix" "$@"; }
+    drive() { wine_run "$build/tests/e2e/vexdrive.exe" "$@"; }
+    (cd "$work/state-$total" && wine_run "$build/src/app/vexlets.exe" >"$work/program-$total.txt" 2>&1) &
+    # The window shows before its children are all made; ask again until they are.
+    for _ in $(seq 50); do drive wait-window >/dev/null 2>&1 && break; sleep 0.2; done
+    private_bytes >"$work/memory-before-$total.txt"
+    for _ in $(seq "$rounds"); do
+      curl_refresh "$total" >>"$work/curl-$total.txt"
+      drive refresh | sed -n "s/^elapsed_ms=\([0-9]*\) rows=\([0-9]*\).*/\1 \2/p" >>"$work/refresh-$total.txt"
+    done
+    private_bytes >"$work/memory-after-$total.txt"
+    drive close >/dev/null
+    wait
+    wine_run "$build/bench/startup_bench.exe" "$build/src/app/vexlets.exe" \
+      "$work/state-$total" "$work/empty" >"$work/startup-$total.txt"
+  '
+  curl_ms=$(median "$work/curl-$total.txt")
+  cut -d" " -f1 "$work/refresh-$total.txt" >"$work/elapsed-$total.txt"
+  ours_ms=$(median "$work/elapsed-$total.txt")
+  rows=$(tail -1 "$work/refresh-$total.txt" | cut -d" " -f2)
+  if [[ $(cut -d" " -f2 "$work/refresh-$total.txt" | sort -u) != "$total" ]]; then
+    echo "run_refresh: a refresh did not list all $total rows; the program wrote:" >&2
+    cat "$work/program-$total.txt" >&2
+    exit 1
+  fi
+  echo "$ours_ms" >"$work/ours-$total.txt"
+  printf 'refresh %d pages (%d rows listed) | curl %d ms | ours %d ms, click to idle | ours/curl time %sx\n' \
+    $((total / 20)) "$rows" "$curl_ms" "$ours_ms" "$(ratio "$ours_ms" "$curl_ms")"
+  before=$(cat "$work/memory-before-$total.txt")
+  after=$(cat "$work/memory-after-$total.txt")
+  printf 'private memory | idle before the refreshes %.1f MB | after them, %d rows listed, %.1f MB | %.0f bytes a row\n' \
+    "$(ratio "$before" 1048576)" "$rows" "$(ratio "$after" 1048576)" "$(ratio $((after - before)) "$rows")"
+  printf '%d rows: ' "$total"
+  cat "$work/startup-$total.txt"
 done
-t0=$(date +%s.%N)
-curl -s --http1.1 -H 'Connection: keep-alive' -K "$config"
-curl_ms=$(awk -v a="$t0" -v b="$(date +%s.%N)" 'BEGIN { printf "%.0f", (b - a) * 1000 }')
 
-mkdir -p "$work/state" "$work/empty"
-export root build arch work
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-  set -euo pipefail
-  wine_run() { "$root/scripts/wine-run" "$arch" "$build/wineprefix" "$@"; }
-  drive() { wine_run "$build/tests/e2e/vexdrive.exe" "$@"; }
-  (cd "$work/state" && wine_run "$build/src/app/vexlets.exe" >/dev/null 2>&1) &
-  # The window shows before its children are all made; ask again until they are.
-  for _ in $(seq 50); do drive wait-window >/dev/null 2>&1 && break; sleep 0.2; done
-  drive refresh >"$work/refresh.txt"
-  drive close >/dev/null
-  wait
-  wine_run "$build/bench/startup_bench.exe" "$build/src/app/vexlets.exe" \
-    "$work/state" "$work/empty" >"$work/startup.txt"
-'
-read -r ours_ms rows < <(sed -n 's/^elapsed_ms=\([0-9]*\) rows=\([0-9]*\).*/\1 \2/p' "$work/refresh.txt")
-printf 'refresh %d pages (%d rows listed) | curl %d ms | ours %d ms, click to idle | ours/curl time %.2fx\n' \
-  $((total / 20)) "$rows" "$curl_ms" "$ours_ms" "$(awk -v a="$ours_ms" -v b="$curl_ms" 'BEGIN { print a / b }')"
-cat "$work/startup.txt"
+if ((${#sizes[@]} > 1)); then
+  small=${sizes[0]} large=${sizes[${#sizes[@]} - 1]}
+  small_us=$(ratio "$(($(cat "$work/ours-$small.txt") * 1000))" "$small")
+  large_us=$(ratio "$(($(cat "$work/ours-$large.txt") * 1000))" "$large")
+  printf 'time per row, click to idle | %d rows %s us | %d rows %s us | ratio %sx\n' \
+    "$small" "$small_us" "$large" "$large_us" "$(ratio "$large_us" "$small_us")"
+fi

@@ -17,14 +17,18 @@
 
 namespace {
 
+// The row's url, or nothing for a row without one (a damaged state file's).
+std::optional<std::string> url_of(const row& r) {
+  const auto url = r.find("url");
+  if (url == r.end() || !url->second.isA<std::string>()) return std::nullopt;
+  return url->second.as<std::string>();
+}
+
 // The url of the list's selected row, or nothing when no row is selected.
 std::optional<std::string> selected_url(int& index) {
   index = entry_list->selected.get();
   if (index < 0 || static_cast<std::size_t>(index) >= entry_list->rows.size()) return std::nullopt;
-  const row& r = entry_list->rows[static_cast<std::size_t>(index)];
-  const auto url = r.find("url");
-  if (url == r.end() || !url->second.isA<std::string>()) return std::nullopt;
-  return url->second.as<std::string>();
+  return url_of(entry_list->rows[static_cast<std::size_t>(index)]);
 }
 
 // The box's items, then its first one selected, so that a first start (or a state file
@@ -96,13 +100,17 @@ void on_mark(int id) {
   if (!url) return;
   if (id == 1) cracked_urls[*url] = true;
   else cracked_urls.erase(*url);
-  entry_list->update(index, "done", any(0), any(0));
+  // The mark belongs to the url: every row on screen showing that entry changes with it.
+  const gui::list_view_ex::row_range shown = entry_list->visible_rows();
+  for (int i = shown.first; i < shown.end; ++i) {
+    if (url_of(entry_list->rows[static_cast<std::size_t>(i)]) == url)
+      entry_list->update(i, "done", any(0), any(0));
+  }
 }
 
 std::string format_done(row r, std::string /*key*/) {
-  const auto url = r.find("url");
-  if (url == r.end() || !url->second.isA<std::string>()) return std::string();
-  return cracked_urls.count(url->second.as<std::string>()) ? "Yes" : "";
+  const std::optional<std::string> url = url_of(r);
+  return url && cracked_urls.count(*url) ? "Yes" : "";
 }
 
 std::string format_name(row r, std::string key) {

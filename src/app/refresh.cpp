@@ -1,13 +1,13 @@
 #include "app/refresh.hpp"
 
+#include <windows.h>
+
 #include <exception>
 #include <iostream>
-#include <sstream>
-#include <vector>
+#include <utility>
 
 #include "app/archive_parser.hpp"
 #include "app/archive_site.hpp"
-#include "app/form_encoding.hpp"
 #include "app/refresh_state.hpp"
 #include "app/result_count.hpp"
 #include "app/widgets.hpp"
@@ -29,39 +29,14 @@ void stop_if_cancelled(const refresh_state& owner) {
   if (owner.cancel_requested) throw net::net_exception("refresh cancelled");
 }
 
+// While pages arrive the list and the progress bar repaint at most this often: each repaint
+// (the list's scroll bar, the progress bar, which paints itself at once on every move) costs
+// more than a page of rows.
+constexpr unsigned repaint_ms = 200;
+
 }  // namespace
 
-void run_refresh(refresh_state& owner) {
-  try {
-    stop_if_cancelled(owner);
-    owner.client.set_address(archive_host, archive_port);
-    owner.client.connect();
-    http_headers fields;
-    fields["Connection"] = "keep-alive";
-    fields["Host"] = archive_host;
-    page_query query{&owner, &fields};
-    const int count = fetch_page(query, 0, true);
-    progress_bar->set_range(0, count);
-    progress_bar->step.set(page_size);
-    progress_bar->step_it();
-    const int pages = count / page_size + (count % page_size != 0 ? 1 : 0);
-    for (int i = 1; i < pages; ++i) {
-      fetch_page(query, page_size * i, false);
-      progress_bar->step_it();
-    }
-  } catch (const net::net_exception& e) {
-    std::cout << e.what() << std::endl;
-  } catch (const std::exception& e) {
-    std::cout << e.what() << std::endl;
-  } catch (...) {
-    std::cout << "refresh failed" << std::endl;
-  }
-  owner.enter_refresh();
-}
-
-int fetch_page(page_query& query, int start, bool first) {
-  refresh_state& owner = *query.owner;
-  stop_if_cancelled(owner);
+archive_filters read_filters() {
   archive_filters filters;
   filters.type = selected_id(*type_combo);
   filters.lang = selected_id(*language_combo);
@@ -69,21 +44,64 @@ int fetch_page(page_query& query, int start, bool first) {
   filters.difficulty = selected_id(*difficulty_combo);
   filters.sort = selected_id(*sort_combo);
   filters.title = title_edit->text.get();
+  return filters;
+}
 
-  owner.client.post("/archive/", archive_form_body(filters, start), *query.fields);
+void run_refresh(refresh_state& owner) {
+  // The window thread set both before it started this thread and changes them only when it
+  // starts the next one, which waits for the end posted below.
+  const archive_filters filters = owner.filters;
+  const unsigned refresh = owner.refresh_id;
+  try {
+    stop_if_cancelled(owner);
+    owner.client.set_address(archive_host, archive_port);
+    owner.client.connect();
+    http_headers fields;
+    fields["Connection"] = "keep-alive";
+    fields["Host"] = archive_host;
+    page_query query{&owner, &fields, &filters, refresh};
+    const int count = fetch_page(query, 0, true);
+    const int pages = count / page_size + (count % page_size != 0 ? 1 : 0);
+    for (int i = 1; i < pages; ++i) fetch_page(query, page_size * i, false);
+  } catch (const net::net_exception& e) {
+    std::cout << e.what() << std::endl;
+  } catch (const std::exception& e) {
+    std::cout << e.what() << std::endl;
+  } catch (...) {
+    std::cout << "refresh failed" << std::endl;
+  }
+  // After every page of this refresh, so the controller is idle only once they are shown.
+  main_window->post([&owner] { owner.enter_refresh(); });
+}
+
+int fetch_page(page_query& query, int start, bool first) {
+  refresh_state& owner = *query.owner;
+  stop_if_cancelled(owner);
+  owner.client.post("/archive/", archive_form_body(*query.filters, start), *query.fields);
   http_resp response = owner.client.read_response();
   if (first) (*query.fields)["cookie"] = response.headers["Set-Cookie"];
 
+  int count = 0;
+  if (first) {
+    if (std::optional<int> found = find_result_count(response.body)) count = *found;
+    else std::cout << "error resp" << std::endl;
+  }
   // The list's rows belong to the window thread, which reads them for the popup menu and
-  // the state file; they are appended there while this thread waits.
-  const std::vector<row> rows = parse_archive_page(response.body);
-  main_window->call([&rows] {
-    gui::hold_redraw_for(*entry_list, 100);
-    for (const row& r : rows) entry_list->rows.push_back(r);
-  });
+  // the state file. The page goes over without this thread waiting for it.
+  main_window->post([&owner, refresh = query.refresh, rows = parse_archive_page(response.body), first,
+                     count]() mutable { show_page(owner, refresh, rows, first, count); });
+  return count;
+}
 
-  if (!first) return 0;
-  if (std::optional<int> count = find_result_count(response.body)) return *count;
-  std::cout << "error resp" << std::endl;
-  return 0;
+void show_page(refresh_state& owner, unsigned refresh, std::vector<row>& rows, bool first, int count) {
+  if (!owner.shows(refresh)) return;
+  gui::hold_redraw_for(*entry_list, repaint_ms);
+  for (row& r : rows) entry_list->rows.push_back(std::move(r));
+  if (first) progress_bar->set_range(0, count);
+  ++owner.pages_shown;
+  const DWORD now = GetTickCount();
+  if (first || now - owner.progress_moved_at >= repaint_ms) {
+    progress_bar->value.set(owner.pages_shown * page_size);
+    owner.progress_moved_at = now;
+  }
 }

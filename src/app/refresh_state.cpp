@@ -20,6 +20,10 @@ void refresh_state::enter_loading() {
   entry_list->rows.clear();
   progress_bar->value.set(0);
   progress_bar->visible.set(true);
+  filters = read_filters();
+  // Pages of an earlier refresh still queued are no longer shown.
+  ++refresh_id;
+  pages_shown = 0;
   cancel_requested = false;
   client.clear_cancel();
   worker.start();

@@ -1,9 +1,15 @@
 #pragma once
 // The controller behind the Refresh button: idle ("Refresh"; a press starts a refresh on the
 // worker thread) or loading ("Loading", progress bar shown; a press cancels).
+//
+// Its state and the widgets it drives belong to the window thread: the worker only reads
+// what `enter_loading` set before starting it, and hands its pages and its end back to the
+// window thread (`gui::window::post`), where `enter_refresh` runs. So a press never meets a
+// controller the worker is changing.
 
 #include <atomic>
 
+#include "app/form_encoding.hpp"
 #include "app/statable.hpp"
 #include "net/http.hpp"
 #include "threading/thread.hpp"
@@ -17,6 +23,10 @@ struct refresh_state : statable<refresh_state> {
   void enter_loading();
   void cancel();
 
+  // Whether a page of refresh `refresh` is still to be shown: it is the current refresh and
+  // no press cancelled it. Window thread.
+  bool shows(unsigned refresh) const { return refresh == refresh_id && !cancel_requested; }
+
   // Cancels a refresh still running and waits for its worker, handling the messages the
   // worker may be sending meanwhile; for the end of the program, before the objects the
   // worker uses are destroyed.
@@ -28,4 +38,12 @@ struct refresh_state : statable<refresh_state> {
   // and before each page, so that a press that comes before the connection exists, which
   // closing the client cannot reach, still ends the refresh.
   std::atomic<bool> cancel_requested{false};
+  // The filters of the refresh running or last run, and its number; written by
+  // `enter_loading` before the worker starts.
+  archive_filters filters;
+  unsigned refresh_id = 0;
+  // The pages of the current refresh shown so far, and when the progress bar last moved to
+  // show them. Window thread.
+  int pages_shown = 0;
+  DWORD progress_moved_at = 0;
 };

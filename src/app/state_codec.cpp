@@ -1,5 +1,7 @@
 #include "app/state_codec.hpp"
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 void write_int(std::ostream& out, int value) {
@@ -48,10 +50,12 @@ void write_gui_state(std::ostream& out, const gui_state_data& state) {
 namespace {
 
 // Reads from a stream of known size; every read fails, and keeps failing, once the data
-// runs out or a length cannot fit in what is left.
+// runs out or a length cannot fit in what is left. The stream is read in large pieces: a
+// file of many rows is mostly small fields, and a stream call for each costs more than the
+// field.
 class reader {
  public:
-  reader(std::istream& in_, std::uint64_t size) : in(in_), left(size) {}
+  reader(std::istream& in_, std::uint64_t size) : in(in_), left(size), unread(size) {}
 
   bool read_int(int& value) {
     unsigned char b[4];
@@ -81,9 +85,9 @@ class reader {
     int tag;
     if (!read_int(tag)) return false;
     if (tag == tag_string) {
-      std::string text;
-      if (!read_string(text)) return false;
-      value = text;
+      // Read in place: a copy of each text would double the allocations of a load.
+      value = std::string();
+      if (!read_string(value.as<std::string>())) return false;
     } else if (tag == tag_bool) {
       char b;
       if (!read_byte(b)) return false;
@@ -96,17 +100,40 @@ class reader {
 
  private:
   bool take(char* data, std::uint64_t n) {
-    if (failed || n > left || !in.read(data, static_cast<std::streamsize>(n))) return fail();
+    if (failed || n > left) return fail();
     left -= n;
+    while (n > 0) {
+      if (at == buffer.size() && !refill()) return fail();
+      const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(n, buffer.size() - at));
+      std::memcpy(data, buffer.data() + at, piece);
+      at += piece;
+      data += piece;
+      n -= piece;
+    }
     return true;
+  }
+  // The next piece of the stream, never past the end of the file.
+  bool refill() {
+    buffer.resize(static_cast<std::size_t>(std::min<std::uint64_t>(piece_bytes, unread)));
+    if (buffer.empty()) return false;
+    in.read(&buffer[0], static_cast<std::streamsize>(buffer.size()));
+    buffer.resize(static_cast<std::size_t>(in.gcount()));
+    unread -= buffer.size();
+    at = 0;
+    return !buffer.empty();
   }
   bool fail() {
     failed = true;
     return false;
   }
 
+  static constexpr std::size_t piece_bytes = 64 * 1024;
   std::istream& in;
+  // What the file holds beyond the values read so far, and beyond what the buffer took.
   std::uint64_t left;
+  std::uint64_t unread;
+  std::string buffer;
+  std::size_t at = 0;
   bool failed = false;
 };
 
@@ -119,9 +146,7 @@ bool read_row(reader& r, row& out) {
   if (!r.read_count(fields, least_field)) return false;
   for (int i = 0; i < fields; ++i) {
     std::string key;
-    any value;
-    if (!r.read_string(key) || !r.read_value(value)) return false;
-    out[key] = value;
+    if (!r.read_string(key) || !r.read_value(out[key])) return false;
   }
   return true;
 }

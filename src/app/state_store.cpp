@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "app/state_codec.hpp"
@@ -67,10 +68,12 @@ void load_gui_state() {
   gui_state_read state = read_gui_state(in, static_cast<std::uint64_t>(size));
 
   for (const auto& mark : state.cracked_urls) cracked_urls[mark.first] = mark.second;
-  for (row& r : state.rows) entry_list->rows.elements.push_back(std::move(r));
+  std::vector<row>& rows = entry_list->rows.elements;
+  rows.insert(rows.end(), std::make_move_iterator(state.rows.begin()),
+              std::make_move_iterator(state.rows.end()));
   entry_list->refill();
-  const int rows = static_cast<int>(entry_list->rows.size());
-  if (state.selected && *state.selected >= 0 && *state.selected < rows)
+  const int count = static_cast<int>(rows.size());
+  if (state.selected && *state.selected >= 0 && *state.selected < count)
     entry_list->selected.set(*state.selected);
   if (state.title) title_edit->text.set(*state.title);
   const std::vector<gui::combo_ex*> boxes = filter_boxes();

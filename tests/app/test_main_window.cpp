@@ -1,5 +1,5 @@
 // The assembled main window in this process: what a state file restores, marking entries,
-// and what closing writes back.
+// which refresh's pages it shows, and what closing writes back.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -11,6 +11,7 @@
 
 #include "app/archive_host.hpp"
 #include "app/main_window.hpp"
+#include "app/refresh.hpp"
 #include "app/state_codec.hpp"
 #include "app/state_store.hpp"
 #include "app/widgets.hpp"
@@ -124,6 +125,51 @@ TEST_F(MainWindow, MarkingShowsAtOnceAndDismissingChangesNothing) {
   on_mark(2);  // already uncracked
   EXPECT_EQ(cell(1, 1), "");
   EXPECT_EQ(cracked_urls.size(), 1u);
+}
+
+// A mark belongs to the entry: every row on screen showing it is repainted at once, and no
+// other row.
+TEST_F(MainWindow, MarkingRepaintsEveryRowOfThatEntry) {
+  entry_list->rows.push_back(entry("/v/2", "two again"));
+  HWND list = entry_list->hwnd;
+  entry_list->selected.set(1);
+  UpdateWindow(list);
+  on_mark(1);
+  HRGN pending = CreateRectRgn(0, 0, 0, 0);
+  GetUpdateRgn(list, pending, FALSE);
+  const auto repainted = [&](int item) {
+    RECT r = {};
+    r.left = LVIR_BOUNDS;
+    SendMessageA(list, LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&r));
+    return RectInRegion(pending, &r) != FALSE;
+  };
+  EXPECT_TRUE(repainted(1));
+  EXPECT_TRUE(repainted(3));
+  EXPECT_FALSE(repainted(0));
+  EXPECT_FALSE(repainted(2));
+  DeleteObject(pending);
+  EXPECT_EQ(cell(3, 1), "Yes");
+  on_mark(2);
+  entry_list->rows.erase(3);
+  EXPECT_EQ(item_count(), 3);
+}
+
+// A page reaches the list only while its refresh is the current one and no press cancelled
+// it: pages still queued when a refresh was cancelled or replaced are dropped.
+TEST_F(MainWindow, OnlyTheCurrentRefreshShowsItsPages) {
+  const std::size_t before = entry_list->rows.size();
+  const unsigned current = refresh_controller.refresh_id;
+  std::vector<row> page{entry("/p/1", "late")};
+  show_page(refresh_controller, current - 1, page, false, 0);
+  EXPECT_EQ(entry_list->rows.size(), before);
+  refresh_controller.cancel_requested = true;
+  show_page(refresh_controller, current, page, false, 0);
+  EXPECT_EQ(entry_list->rows.size(), before);
+  refresh_controller.cancel_requested = false;
+  show_page(refresh_controller, current, page, false, 0);
+  ASSERT_EQ(entry_list->rows.size(), before + 1);
+  EXPECT_EQ(cell(static_cast<int>(before), 0), "late");
+  entry_list->rows.erase(before);
 }
 
 TEST_F(MainWindow, WithoutASelectedRowMarkingAndOpeningDoNothing) {

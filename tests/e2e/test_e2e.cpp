@@ -365,6 +365,34 @@ TEST_F(E2E, TitleAndFiltersAreSentFormEncoded) {
   ASSERT_NO_FATAL_FAILURE(close_app());
 }
 
+// The filters are taken when a refresh starts: one changed while its pages arrive waits for
+// the next refresh instead of mixing two result sets under the first page's count.
+TEST_F(E2E, AFilterChangedDuringARefreshWaitsForTheNext) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  set_faults("{\"total\": 45, \"delay_ms\": 1500, \"delay_from\": 1}");
+  ASSERT_TRUE(app->click_refresh());
+  ASSERT_TRUE(e2e::wait_until([&] { return server_log().size() == 2; }, refresh_ms));
+  ASSERT_TRUE(app->set_title("changed"));
+  ASSERT_TRUE(app->choose_combo(e2e::type, 2));
+  ASSERT_TRUE(app->wait_idle(refresh_ms)) << app->button_text();
+  std::vector<logged_request> log = server_log();
+  EXPECT_EQ((std::vector<std::string>{"0", "20", "40"}), starts_of(log));
+  for (logged_request& r : log) {
+    EXPECT_EQ("", r.form["title"]) << r.body;
+    EXPECT_EQ("ALL", r.form["type"]) << r.body;
+  }
+  EXPECT_EQ(45, app->row_count());
+
+  reset_server();
+  set_faults("{\"total\": 5}");
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  log = server_log();
+  ASSERT_EQ(1u, log.size());
+  EXPECT_EQ("changed", log[0].form["title"]);
+  EXPECT_EQ("UNSOLVED", log[0].form["type"]);
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
 TEST_F(E2E, RepliesWithoutACountShowTheFirstPageOnly) {
   ASSERT_NO_FATAL_FAILURE(start_app());
   set_faults("{\"no_count\": true}");

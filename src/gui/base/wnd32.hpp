@@ -37,6 +37,16 @@ class wnd32 : public std::enable_shared_from_this<wnd32> {
   virtual void dispatch(wnd_msg&) {}
   virtual std::string class_name();
 
+  // A notification this window sent its container (WM_COMMAND or WM_NOTIFY, `code` its
+  // notification code), handed back by the container while the window still waits for the
+  // answer. A window that must answer, or needs the record behind lParam (gone once the call
+  // returns), handles it here: it sets `result` and returns true.
+  virtual bool answer_notification(wnd_msg& /*notification*/, int /*code*/) { return false; }
+  // Whether one of the window's signals fires for the notification code. Only such a code is
+  // posted back to the window by its container, for the signal to fire from the message
+  // loop; any other is dropped.
+  virtual bool hears_notification(int /*code*/) { return false; }
+
   // Reached only through the stub. A handler's exception stops here: it is reported with
   // OutputDebugStringA and the previous procedure handles the message.
   LRESULT VEX_THISCALL wnd_proc(HWND h, UINT msg, WPARAM wparam, LPARAM lparam);

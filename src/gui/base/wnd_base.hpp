@@ -24,6 +24,8 @@ class wnd_base : public wnd32 {
 
   void dispatch(wnd_msg& m) override { events.dispatch(m); }
 
+  bool hears_notification(int code) override { return events.hears(code); }
+
   E events;
 };
 

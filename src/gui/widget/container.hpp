@@ -7,8 +7,10 @@
 //   w->create();            // creates the children, then lays them out
 //   gui::run_message_loop();
 
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "gui/base/wnd_base.hpp"
@@ -19,9 +21,12 @@
 
 namespace gui {
 
-// WM_COMMAND and WM_NOTIFY: post WM_USER + the notification code to the sending control,
-// with the parameters unchanged, and mark the message handled. Anything else: nothing.
-void reflect(wnd_msg& m);
+// WM_COMMAND and WM_NOTIFY from one of `children`: offered to that child at once
+// (`answer_notification`), which is how a control asking for data gets its answer; otherwise,
+// when one of the child's signals hears the code, posted back to it as
+// `event::reflected_message(code)` with the parameters unchanged; otherwise dropped. Either
+// way the message is marked handled. Anything else: nothing.
+void reflect(wnd_msg& m, const std::vector<std::shared_ptr<wnd32>>& children);
 
 template <typename E = event::base>
 class container : public wnd_base<E> {
@@ -40,7 +45,7 @@ class container : public wnd_base<E> {
 
   void dispatch(wnd_msg& m) override {
     if (m.msg == WM_SIZE) relayout();  // children are in place before on_size runs
-    reflect(m);
+    reflect(m, children);
     if (!m.handled) this->events.dispatch(m);
   }
 
@@ -72,6 +77,26 @@ class window : public panel {
   // that another thread can change what the window thread reads without a lock. Before
   // the window exists `f` runs at once; once it is destroyed `f` does not run.
   void call(const std::function<void()>& f);
+
+  // Hands `f` to the thread that owns the native window without waiting for it: it runs
+  // later, from the message loop, after everything posted before it. Only the first of a
+  // stream of tasks posts a message; while more come the window thread looks for them every
+  // few milliseconds. Before the window exists `f` runs at once; once the window is
+  // destroyed `f` is dropped, and so is every task still queued then. Any thread.
+  void post(std::function<void()> f);
+
+ private:
+  void run_posted();
+  void drop_posted();
+
+  std::mutex posted_lock;
+  std::deque<std::function<void()>> posted;
+  // A wake-up message is on its way, or the window thread is looking for tasks by itself:
+  // further tasks need no wake-up.
+  bool wake_pending = false;
+  bool closed = false;
+  // The window thread's timer that looks for tasks is running. Window thread only.
+  bool polling = false;
 };
 
 std::shared_ptr<window> make_window();

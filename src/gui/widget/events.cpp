@@ -10,7 +10,19 @@ gui::pos lparam_pos(const wnd_msg& m) {
   return gui::pos{static_cast<int>(m.lparam_low()), static_cast<int>(m.lparam_high())};
 }
 
+// Command codes below this are reflected as WM_USER + code; negative notification codes go
+// above it, so that the two never meet.
+constexpr int command_codes = 0x1000;
+constexpr int last_private_message = WM_APP - 1;
+
 }  // namespace
+
+std::uint32_t reflected_message(int code) {
+  if (code >= 0 && code < command_codes) return WM_USER + static_cast<std::uint32_t>(code);
+  if (code < 0 && code >= -(last_private_message - WM_USER - command_codes))
+    return WM_USER + command_codes + static_cast<std::uint32_t>(-code);
+  return 0;
+}
 
 void base::dispatch(wnd_msg& m) {
   switch (m.msg) {
@@ -67,14 +79,18 @@ void base::dispatch(wnd_msg& m) {
 void button::dispatch(wnd_msg& m) {
   base::dispatch(m);
   // WM_USER + BN_CLICKED -> on_click()
-  if (m.msg == WM_USER + BN_CLICKED) on_click.fire();
+  if (m.msg == reflected_message(BN_CLICKED)) on_click.fire();
 }
+
+bool button::hears(int code) const { return code == BN_CLICKED; }
 
 void combo::dispatch(wnd_msg& m) {
   base::dispatch(m);
   // WM_USER + CBN_SELCHANGE -> on_select()
-  if (m.msg == WM_USER + CBN_SELCHANGE) on_select.fire();
+  if (m.msg == reflected_message(CBN_SELCHANGE)) on_select.fire();
 }
+
+bool combo::hears(int code) const { return code == CBN_SELCHANGE; }
 
 }  // namespace event
 }  // namespace gui

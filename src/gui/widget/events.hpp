@@ -2,6 +2,8 @@
 // Event sets: the signals a window object fires, and the mapping from native messages to
 // them. An event set never marks a message handled; its handlers do.
 
+#include <cstdint>
+
 #include "gui/base/geometry.hpp"
 #include "gui/base/wnd_msg.hpp"
 #include "gui/widget/mvc/signal.hpp"
@@ -9,10 +11,20 @@
 namespace gui {
 namespace event {
 
+// The message a container posts back to a control for a notification code that one of the
+// control's signals hears: WM_USER + the code for a command code (0 up to 0x0FFF, where the
+// controls' WM_COMMAND codes lie), WM_USER + 0x1000 + its magnitude for a negative WM_NOTIFY
+// code. Both stay inside the range private to the control's class; 0 for any other code,
+// which is never posted.
+std::uint32_t reflected_message(int code);
+
 class base {
  public:
   virtual ~base() = default;
   virtual void dispatch(wnd_msg& m);
+  // Whether a signal of this set fires for the notification code once the container posts it
+  // back (as `reflected_message(code)`). The base set hears none.
+  virtual bool hears(int /*code*/) const { return false; }
 
   signal<void()> on_create;
   signal<void(gui::pos)> on_move;
@@ -42,6 +54,7 @@ class base {
 class button : public base {
  public:
   void dispatch(wnd_msg& m) override;
+  bool hears(int code) const override;
   signal<void()> on_click;
 };
 
@@ -49,6 +62,7 @@ class button : public base {
 class combo : public base {
  public:
   void dispatch(wnd_msg& m) override;
+  bool hears(int code) const override;
   signal<void()> on_select;
 };
 

@@ -1,8 +1,6 @@
 #include "gui/widget/list_view_ex.hpp"
 
-#include <windows.h>
-#include <commctrl.h>
-
+#include <algorithm>
 #include <functional>
 
 #include "gui/widget/common_controls.hpp"
@@ -10,6 +8,44 @@
 namespace gui {
 
 using namespace std::placeholders;
+
+namespace {
+
+// As much of `text` as the caller's buffer holds, always ended; the wide form in the
+// ANSI code page.
+void put_text(const std::string& text, char* buffer, int capacity) {
+  if (!buffer || capacity <= 0) return;
+  const std::size_t n = std::min(text.size(), static_cast<std::size_t>(capacity) - 1);
+  std::copy_n(text.data(), n, buffer);
+  buffer[n] = '\0';
+}
+
+void put_text(const std::string& text, wchar_t* buffer, int capacity) {
+  if (!buffer || capacity <= 0) return;
+  int n = 0;
+  if (!text.empty()) {
+    // Never more wide characters than bytes.
+    std::wstring wide(text.size(), L'\0');
+    const int size = static_cast<int>(text.size());
+    const int got = MultiByteToWideChar(CP_ACP, 0, text.data(), size, &wide[0], size);
+    wide.resize(static_cast<std::size_t>(got));
+    n = static_cast<int>(std::min(wide.size(), static_cast<std::size_t>(capacity) - 1));
+    std::copy_n(wide.data(), n, buffer);
+  }
+  buffer[n] = L'\0';
+}
+
+std::string narrow(const wchar_t* text) {
+  if (!text || !*text) return std::string();
+  const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return std::string();
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text, -1, &out[0], n, nullptr, nullptr);
+  out.resize(static_cast<std::size_t>(n) - 1);
+  return out;
+}
+
+}  // namespace
 
 list_view_ex::list_view_ex() {
   ensure_common_controls();
@@ -23,7 +59,8 @@ list_view_ex::list_view_ex() {
     SendMessageA(hwnd, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, ex | LVS_EX_FULLROWSELECT);
     refill();
   });
-  rows.inserted.add(std::bind(&list_view_ex::insert_item, this, _1, _2));
+  // A signal calls a copy of each handler; one that holds no more than `this` copies free.
+  rows.inserted.add([this](int index, const row& r) { insert_item(index, r); });
   rows.changed.add(std::bind(&list_view_ex::update, this, _1, _2, _3, _4));
   rows.removed.add(std::bind(&list_view_ex::remove_item, this, _1));
   rows.cleared.add(std::bind(&list_view_ex::remove_all, this));
@@ -46,32 +83,48 @@ void list_view_ex::add_native_columns() {
   }
 }
 
-void list_view_ex::set_cell(int item, int sub_item, const std::string& text) {
-  LVITEMA cell = {};
-  cell.iSubItem = sub_item;
-  cell.pszText = const_cast<char*>(text.c_str());
-  SendMessageA(hwnd, LVM_SETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&cell));
+// -- the count and the repainting --
+
+void list_view_ex::set_item_count(int count) {
+  // Only the rows between the old and the new count are repainted, and the view stays where
+  // the user left it.
+  SendMessageA(hwnd, LVM_SETITEMCOUNT, static_cast<WPARAM>(count),
+               LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
 }
 
-void list_view_ex::insert_item(int index, const row& r) {
-  char nothing[] = "";
-  LVITEMA item = {};
-  item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_STATE | LVIF_INDENT;
-  item.iItem = index;
-  item.pszText = nothing;
-  SendMessageA(hwnd, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
-  int sub_item = 0;
-  for (const lv_column& c : columns) set_cell(index, sub_item++, c.formatter(r, c.key));
+list_view_ex::row_range list_view_ex::visible_rows() {
+  if (!hwnd) return row_range{0, 0};
+  const int top = static_cast<int>(SendMessageA(hwnd, LVM_GETTOPINDEX, 0, 0));
+  // The count of whole rows; one more may show in part at the bottom.
+  const int page = static_cast<int>(SendMessageA(hwnd, LVM_GETCOUNTPERPAGE, 0, 0)) + 1;
+  const int count = static_cast<int>(rows.size());
+  return row_range{std::min(std::max(top, 0), count), std::min(std::max(top, 0) + page, count)};
+}
+
+void list_view_ex::repaint_rows(int first, int last) {
+  const row_range shown = visible_rows();
+  first = std::max(first, shown.first);
+  last = std::min(last, shown.end - 1);
+  if (first <= last)
+    SendMessageA(hwnd, LVM_REDRAWITEMS, static_cast<WPARAM>(first), static_cast<LPARAM>(last));
+}
+
+void list_view_ex::insert_item(int index, const row& /*r*/) {
+  const int count = static_cast<int>(rows.size());
+  set_item_count(count);
+  // Anywhere but at the end, the rows below it moved down by one.
+  if (index < count - 1) repaint_rows(index, count - 1);
 }
 
 void list_view_ex::update(int index, std::string key, any /*old_value*/, any /*new_value*/) {
-  const int c = index_of_key(columns, key);
-  // A key no column shows, or a row that is not there, has no cell to refresh.
-  if (c < 0 || index < 0 || static_cast<std::size_t>(index) >= rows.size()) return;
-  set_cell(index, c, columns[static_cast<std::size_t>(c)].formatter(rows[static_cast<std::size_t>(index)], key));
+  // A key no column shows, or a row that is not there, has no cell to repaint.
+  if (index_of_key(columns, key) < 0 || index < 0 || static_cast<std::size_t>(index) >= rows.size())
+    return;
+  repaint_rows(index, index);
 }
 
 void list_view_ex::remove_item(int index) {
+  // The control moves the selection and the rows below up itself.
   SendMessageA(hwnd, LVM_DELETEITEM, static_cast<WPARAM>(index), 0);
 }
 
@@ -80,8 +133,10 @@ void list_view_ex::remove_all() { SendMessageA(hwnd, LVM_DELETEALLITEMS, 0, 0); 
 void list_view_ex::refill() {
   redraw_pause pause(*this);
   remove_all();
-  for (std::size_t i = 0; i < rows.size(); ++i) insert_item(static_cast<int>(i), rows[i]);
+  set_item_count(static_cast<int>(rows.size()));
 }
+
+// -- selection --
 
 int list_view_ex::get_selection() {
   return static_cast<int>(SendMessageA(hwnd, LVM_GETSELECTIONMARK, 0, 0));
@@ -97,6 +152,63 @@ void list_view_ex::select(int index) {
   // Setting the state alone leaves the mark where it was (-1 in a fresh list), and the mark
   // is what `selected` reads back.
   SendMessageA(hwnd, LVM_SETSELECTIONMARK, 0, static_cast<LPARAM>(index));
+}
+
+// -- the control's questions --
+
+std::string list_view_ex::cell_text(int item, int sub_item) {
+  if (item < 0 || static_cast<std::size_t>(item) >= rows.size() || sub_item < 0 ||
+      static_cast<std::size_t>(sub_item) >= columns.size())
+    return std::string();
+  const lv_column& c = columns[static_cast<std::size_t>(sub_item)];
+  return c.formatter(rows[static_cast<std::size_t>(item)], c.key);
+}
+
+int list_view_ex::find_row(UINT flags, const std::string& text, int start) {
+  // Rows carry no item data and have no positions: only searches by text can match.
+  if (!(flags & (LVFI_STRING | LVFI_PARTIAL))) return -1;
+  const bool partial = (flags & LVFI_PARTIAL) != 0;
+  const int count = static_cast<int>(rows.size());
+  if (start < 0 || start >= count) start = 0;
+  const int length = static_cast<int>(text.size());
+  for (int i = start, end = (flags & LVFI_WRAP) ? start + count : count; i < end; ++i) {
+    const std::string cell = cell_text(i % count, 0);
+    // A partial search compares the text with as much of the cell's start.
+    const int compared = static_cast<int>(partial ? std::min(text.size(), cell.size()) : cell.size());
+    if (partial && compared < length) continue;
+    if (CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, cell.data(), compared, text.data(),
+                       length) == CSTR_EQUAL)
+      return i % count;
+  }
+  return -1;
+}
+
+bool list_view_ex::answer_notification(wnd_msg& m, int code) {
+  const auto answer_text = [this](auto& item) {
+    if (!(item.mask & LVIF_TEXT)) return;
+    put_text(std::string(), item.pszText, item.cchTextMax);  // nothing stale, should a formatter fail
+    put_text(cell_text(item.iItem, item.iSubItem), item.pszText, item.cchTextMax);
+  };
+  switch (static_cast<UINT>(code)) {
+    case LVN_GETDISPINFOA:
+      answer_text(reinterpret_cast<NMLVDISPINFOA*>(m.lparam)->item);
+      return true;
+    case LVN_GETDISPINFOW:
+      answer_text(reinterpret_cast<NMLVDISPINFOW*>(m.lparam)->item);
+      return true;
+    case LVN_ODFINDITEMA: {
+      const NMLVFINDITEMA& find = *reinterpret_cast<const NMLVFINDITEMA*>(m.lparam);
+      m.result = find_row(find.lvfi.flags, find.lvfi.psz ? find.lvfi.psz : "", find.iStart);
+      return true;
+    }
+    case LVN_ODFINDITEMW: {
+      const NMLVFINDITEMW& find = *reinterpret_cast<const NMLVFINDITEMW*>(m.lparam);
+      m.result = find_row(find.lvfi.flags, narrow(find.lvfi.psz), find.iStart);
+      return true;
+    }
+    default:
+      return false;
+  }
 }
 
 std::shared_ptr<list_view_ex> make_list_view_ex() {

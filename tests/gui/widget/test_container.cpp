@@ -1,11 +1,14 @@
 // Containers: children created in the order added, layout before on_size, reflection of
-// control notifications through the message loop, and the top-level window's end of the loop.
+// control notifications (answered at once, posted through the message loop, or dropped), the
+// top-level window's end of the loop and the work other threads hand it.
 
 #include "gui/widget/container.hpp"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -134,40 +137,87 @@ TEST(Container, WithoutLayoutLeavesChildrenWhereTheirRecordsPutThem) {
   EXPECT_EQ(r.y, 44);
 }
 
-TEST(Container, NeverPassesNotificationsOnAndReflectsThemToTheSender) {
+// Events that hear one WM_NOTIFY code, a negative one as newer controls send.
+struct hot_item_events : gui::event::base {
+  static constexpr int code = -1249;  // the button's hot-item notification under version 6
+  bool hears(int c) const override { return c == code; }
+};
+
+// A control that must answer a notification while it waits.
+class answering : public native<gui::event::base> {
+ public:
+  answering() : native(test::probe_class_name()) {}
+  bool answer_notification(gui::wnd_msg& m, int code) override {
+    if (code != 42) return false;
+    m.result = 77;
+    return true;
+  }
+};
+
+TEST(Container, ReflectsOnlyWhatItsChildrenHearOrAnswer) {
   auto w = make_main();
   auto p = std::shared_ptr<probe_panel>(new probe_panel);
   p->set_init(&(new gui::initor::base)->pos(0, 0).size(200, 100));
-  auto child = make_native<gui::event::base>(test::probe_class_name());
+  auto deaf = make_native<gui::event::base>(test::probe_class_name());
+  auto clicker = make_native<gui::event::button>(test::probe_class_name());
+  auto hot = make_native<hot_item_events>(test::probe_class_name());
+  auto asker = std::shared_ptr<answering>(new answering);
+  asker->set_init(new gui::initor::base);
   w->add(p);
-  p->add(child);
+  p->add(deaf, clicker, hot, asker);
   w->create();
   test::pump();
   test::probe_log().clear();
 
-  // WM_COMMAND: WM_USER + the notification code is posted to the control in lParam.
-  EXPECT_EQ(SendMessageA(p->hwnd, WM_COMMAND, MAKEWPARAM(0, 3),
-                         reinterpret_cast<LPARAM>(child->hwnd)),
-            0);
-  NMHDR header{};
-  header.hwndFrom = child->hwnd;
-  header.code = 9;
-  EXPECT_EQ(SendMessageA(p->hwnd, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&header)), 0);
-  EXPECT_FALSE(test::probe_saw(p->hwnd, WM_COMMAND));
-  EXPECT_FALSE(test::probe_saw(p->hwnd, WM_NOTIFY));
-  EXPECT_FALSE(test::probe_saw(child->hwnd, WM_USER + 3));  // posted, not sent
+  const auto command = [&](const std::shared_ptr<gui::wnd32>& from, int code) {
+    return SendMessageA(p->hwnd, WM_COMMAND, MAKEWPARAM(0, code), reinterpret_cast<LPARAM>(from->hwnd));
+  };
+  const auto notification = [&](const std::shared_ptr<gui::wnd32>& from, int code) {
+    NMHDR header{};
+    header.hwndFrom = from->hwnd;
+    header.code = static_cast<UINT>(code);
+    return SendMessageA(p->hwnd, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&header));
+  };
+
+  // codes no signal of the sender hears post nothing, negative ones included
+  EXPECT_EQ(0, command(deaf, 3));
+  EXPECT_EQ(0, command(deaf, BN_CLICKED));
+  EXPECT_EQ(0, notification(deaf, 9));
+  EXPECT_EQ(0, notification(deaf, hot_item_events::code));
+  EXPECT_EQ(0, command(clicker, BN_DOUBLECLICKED));
+  // a menu command has no control: nothing goes anywhere
+  EXPECT_EQ(SendMessageA(p->hwnd, WM_COMMAND, MAKEWPARAM(5, 0), 0), 0);
+  MSG stray;
+  EXPECT_FALSE(PeekMessageA(&stray, reinterpret_cast<HWND>(-1), 0, 0, PM_NOREMOVE));
+
+  // a heard code is posted back, not sent, with the parameters unchanged
+  EXPECT_EQ(0, command(clicker, BN_CLICKED));
+  EXPECT_EQ(0, notification(hot, hot_item_events::code));
+  EXPECT_FALSE(test::probe_saw(clicker->hwnd, WM_USER));
   test::pump();
-  EXPECT_TRUE(test::probe_saw(child->hwnd, WM_USER + 3));
-  EXPECT_TRUE(test::probe_saw(child->hwnd, WM_USER + 9));
   for (const auto& s : test::probe_log()) {
-    if (s.hwnd == child->hwnd && s.msg == WM_USER + 3) {
-      EXPECT_EQ(s.wparam, static_cast<WPARAM>(MAKEWPARAM(0, 3)));
-      EXPECT_EQ(s.lparam, reinterpret_cast<LPARAM>(child->hwnd));
+    EXPECT_NE(s.hwnd, deaf->hwnd) << "message " << s.msg;
+    EXPECT_NE(s.hwnd, asker->hwnd) << "message " << s.msg;
+  }
+  EXPECT_TRUE(test::probe_saw(clicker->hwnd, WM_USER));
+  for (const auto& s : test::probe_log()) {
+    if (s.hwnd == clicker->hwnd && s.msg == WM_USER) {
+      EXPECT_EQ(s.wparam, static_cast<WPARAM>(MAKEWPARAM(0, BN_CLICKED)));
+      EXPECT_EQ(s.lparam, reinterpret_cast<LPARAM>(clicker->hwnd));
     }
   }
-  // A menu command has no control: it goes to the thread and is dropped.
-  EXPECT_EQ(SendMessageA(p->hwnd, WM_COMMAND, MAKEWPARAM(5, 0), 0), 0);
-  test::pump();
+  // a negative code comes back above WM_USER, never wrapped below it
+  const UINT hot_message = gui::event::reflected_message(hot_item_events::code);
+  EXPECT_GE(hot_message, static_cast<UINT>(WM_USER + 0x1000));
+  EXPECT_LT(hot_message, static_cast<UINT>(WM_APP));
+  EXPECT_TRUE(test::probe_saw(hot->hwnd, hot_message));
+  EXPECT_EQ(0u, gui::event::reflected_message(0xFFFF));
+
+  // a notification that needs an answer gets it at once
+  EXPECT_EQ(77, notification(asker, 42));
+  EXPECT_EQ(0, notification(asker, 43));
+  EXPECT_FALSE(test::probe_saw(p->hwnd, WM_COMMAND));
+  EXPECT_FALSE(test::probe_saw(p->hwnd, WM_NOTIFY));
 }
 
 TEST(Container, ButtonClickAndComboChoiceFireThroughTheLoop) {
@@ -254,6 +304,65 @@ TEST(Container, CallRunsOnTheWindowThread) {
   std::thread late([&] { w->call([&] { ran = true; }); });
   late.join();
   EXPECT_FALSE(ran);
+}
+
+// Another thread hands work over without waiting: it runs later on the window thread, in
+// order, a whole stream of it for one posted message; what is still queued when the window
+// goes is freed, never run.
+TEST(Container, PostedWorkRunsInOrderOnTheWindowThread) {
+  auto w = make_main();
+  int early = 0;
+  w->post([&] { ++early; });
+  EXPECT_EQ(early, 1);  // no window yet: at once
+
+  w->create();
+  test::pump();
+  std::vector<int> order;
+  std::vector<DWORD> threads;
+  std::thread worker([&] {
+    for (int i = 0; i < 20000; ++i)
+      w->post([&order, &threads, i] {
+        order.push_back(i);
+        threads.push_back(GetCurrentThreadId());
+      });
+  });
+  worker.join();  // it never waited for this thread
+  EXPECT_TRUE(order.empty());
+  int wakeups = 0;
+  MSG msg;
+  while (PeekMessageA(&msg, w->hwnd, WM_APP, 0xBFFF, PM_REMOVE)) {
+    ++wakeups;
+    DispatchMessageA(&msg);
+  }
+  EXPECT_EQ(wakeups, 1);
+  ASSERT_EQ(order.size(), 20000u);
+  for (int i = 0; i < 20000; ++i) ASSERT_EQ(order[static_cast<std::size_t>(i)], i);
+  EXPECT_EQ(std::count(threads.begin(), threads.end(), GetCurrentThreadId()), 20000);
+
+  // tasks that follow soon need no wake-up: the window thread looks for them by itself; a
+  // failing one does not lose the ones after it
+  bool after = false;
+  w->post([] { throw std::runtime_error("task failed"); });
+  w->post([&] { after = true; });
+  EXPECT_FALSE(PeekMessageA(&msg, w->hwnd, WM_APP, 0xBFFF, PM_NOREMOVE));
+  for (int i = 0; i < 100 && !after; ++i) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    test::pump();
+  }
+  EXPECT_TRUE(after);
+
+  auto token = std::make_shared<int>(0);
+  bool ran = false;
+  w->post([token, &ran] { ran = true; });
+  EXPECT_EQ(token.use_count(), 2);
+  DestroyWindow(w->hwnd);
+  EXPECT_EQ(token.use_count(), 1);  // freed with the window
+  w->post([token, &ran] { ran = true; });
+  EXPECT_EQ(token.use_count(), 1);
+  test::pump();
+  EXPECT_FALSE(ran);
+  MSG quit;
+  PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 }
 
 }  // namespace

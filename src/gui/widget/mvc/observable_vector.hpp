@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "any/any.hpp"
@@ -19,10 +20,17 @@ class observable_vector {
  public:
   using value_type = T;
 
-  void push_back(const T& v) {
+  // Taken by value: a row handed over with std::move is stored without a copy.
+  void push_back(T v) {
     const int index = static_cast<int>(elements.size());
-    elements.push_back(v);
+    elements.push_back(std::move(v));
     inserted.fire(index, elements.back());
+  }
+
+  // Removes the element at `index`, then raises `removed` with it.
+  void erase(std::size_t index) {
+    elements.erase(elements.begin() + static_cast<std::ptrdiff_t>(index));
+    removed.fire(static_cast<int>(index));
   }
 
   void clear() {
@@ -41,8 +49,9 @@ class observable_vector {
   typename std::vector<T>::const_iterator end() const { return elements.end(); }
 
   std::vector<T> elements;
-  // Handlers get the index and their own copy of the new element.
-  signal<void(int, T)> inserted;
+  // Handlers get the index and the new element; one that takes the element by value gets
+  // its own copy, one that takes a const reference costs no copy (a list of many rows).
+  signal<void(int, const T&)> inserted;
   signal<void(int)> removed;
   signal<void()> cleared;
   signal<void(int, const std::string&, const any&, const any&)> changed;

@@ -47,29 +47,55 @@ std::vector<std::string> texts(HWND lv) {
   return out;
 }
 
+int focused(HWND lv) { return static_cast<int>(SendMessageA(lv, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED)); }
+
 // A list whose "Done" column reads a mark kept outside the rows, as the application's does.
+// Every formatter call is logged as "key:name", so a test sees which cells were asked for.
 struct marked_list {
   std::map<std::string, bool> marks;
-  std::vector<std::string> formatted;  // keys of every formatter call
+  std::vector<std::string> formatted;
   std::shared_ptr<gui::list_view_ex> list = gui::make_list_view_ex();
   std::shared_ptr<gui::window> win = vex_test::make_host("list view");
 
   marked_list() {
+    list->init->pos(0, 0).size(300, 200);
     list->columns.push_back(gui::lv_column("Name", "name", 120, [this](gui::row r, std::string key) {
-      formatted.push_back(key);
+      formatted.push_back(key + ":" + r.at("name").as<std::string>());
       return gui::format_field<std::string>(r, key);
     }));
     list->columns.push_back(gui::lv_column("Done", "done", 60, [this](gui::row r, std::string key) {
-      formatted.push_back(key);
+      formatted.push_back(key + ":" + r.at("name").as<std::string>());
       return marks[r.at("url").as<std::string>()] ? std::string("Yes") : std::string();
     }));
     win->add(list);
   }
+
+  // Paints whatever is pending, then forgets what that asked for.
+  void settle() {
+    vex_test::pump();
+    UpdateWindow(list->hwnd);
+    formatted.clear();
+  }
+  // The cells a repaint asks for now.
+  std::vector<std::string> painted() {
+    UpdateWindow(list->hwnd);
+    std::vector<std::string> out;
+    out.swap(formatted);
+    return out;
+  }
 };
+
+// The container's WM_NOTIFY, as an ANSI or a wide control would send it.
+template <typename N>
+LRESULT notify(const marked_list& m, UINT code, N& record) {
+  record.hdr.hwndFrom = m.list->hwnd;
+  record.hdr.code = code;
+  return SendMessageA(m.win->hwnd, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&record));
+}
 
 }  // namespace
 
-TEST(ListViewEx, FollowsItsRows) {
+TEST(ListViewEx, ShowsItsRowsWithoutKeepingItems) {
   marked_list m;
   const std::vector<std::string> none;
 
@@ -84,41 +110,29 @@ TEST(ListViewEx, FollowsItsRows) {
   EXPECT_EQ(2, column_count(lv));
   EXPECT_EQ((std::vector<std::string>{"alpha|", "beta|Yes", "gamma|"}), texts(lv));
   EXPECT_NE(0, SendMessageA(lv, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_FULLROWSELECT);
-  EXPECT_EQ(0x00800009, GetWindowLongA(lv, GWL_STYLE) & 0x00800009);
+  const LONG style = WS_BORDER | LVS_SHOWSELALWAYS | LVS_REPORT | LVS_OWNERDATA;
+  EXPECT_EQ(style, GetWindowLongA(lv, GWL_STYLE) & style);
 
-  // appending to a created list inserts item n and sets one text per column, column 0 too
+  // appending sets the count and formats nothing until the control asks
   m.formatted.clear();
   m.list->rows.push_back(entry("delta", "/d"));
-  EXPECT_EQ((std::vector<std::string>{"name", "done"}), m.formatted);
+  EXPECT_EQ(none, m.formatted);
   EXPECT_EQ(4, item_count(lv));
   EXPECT_EQ("delta", cell(lv, 3, 0));
 
-  // update recomputes only the one cell, whatever the other formatters would now say
-  m.marks["/a"] = m.marks["/c"] = m.marks["/d"] = true;
-  m.formatted.clear();
-  m.list->update(2, "done", any(0), any(0));
-  EXPECT_EQ((std::vector<std::string>{"done"}), m.formatted);
-  EXPECT_EQ((std::vector<std::string>{"alpha|", "beta|Yes", "gamma|Yes", "delta|"}), texts(lv));
+  // the rows are the only copy: every cell the control reads is its formatter's text now
+  m.marks["/a"] = m.marks["/d"] = true;
+  EXPECT_EQ((std::vector<std::string>{"alpha|Yes", "beta|Yes", "gamma|", "delta|Yes"}), texts(lv));
 
-  // a key that no column shows, or a row that is not there, changes nothing
-  m.list->update(2, "url", any(0), any(0));
-  m.list->update(4, "done", any(0), any(0));
-  m.list->update(-1, "done", any(0), any(0));
-  EXPECT_EQ((std::vector<std::string>{"alpha|", "beta|Yes", "gamma|Yes", "delta|"}), texts(lv));
+  // removing a row moves the ones below up
+  m.list->rows.erase(1);
+  EXPECT_EQ((std::vector<std::string>{"alpha|Yes", "gamma|", "delta|Yes"}), texts(lv));
 
-  // the changed and removed signals reach the control as well
-  m.list->rows.changed.fire(0, std::string("done"), any(0), any(0));
-  EXPECT_EQ("Yes", cell(lv, 0, 1));
-  m.list->rows.removed.fire(1);
-  EXPECT_EQ((std::vector<std::string>{"alpha|Yes", "gamma|Yes", "delta|"}), texts(lv));
-
-  // refill rebuilds from the model, rows loaded silently included
+  // refill follows rows changed silently; clear empties the control at once
   m.list->rows.elements.push_back(entry("epsilon", "/e"));
+  EXPECT_EQ(3, item_count(lv));
   m.list->refill();
-  EXPECT_EQ((std::vector<std::string>{"alpha|Yes", "beta|Yes", "gamma|Yes", "delta|Yes", "epsilon|"}),
-            texts(lv));
-
-  // clear empties the control at once
+  EXPECT_EQ((std::vector<std::string>{"alpha|Yes", "gamma|", "delta|Yes", "epsilon|"}), texts(lv));
   m.list->rows.clear();
   EXPECT_EQ(none, texts(lv));
 
@@ -127,6 +141,71 @@ TEST(ListViewEx, FollowsItsRows) {
   m.list->rows.push_back(entry("zeta", "/z"));
   EXPECT_EQ(2, column_count(lv));
   EXPECT_EQ("zeta", cell(lv, 0, 0));
+
+  // a list of any length costs one count
+  for (int i = 0; i < 100000; ++i) m.list->rows.elements.push_back(entry("row " + std::to_string(i), "/r"));
+  m.list->refill();
+  EXPECT_EQ(100001, item_count(lv));
+  EXPECT_EQ("row 99999", cell(lv, 100000, 0));
+}
+
+// The control's buffer is the caller's: a text longer than it is cut, the end written, and
+// nothing past it touched, in the ANSI and in the wide form.
+TEST(ListViewEx, TextsFitTheCallersBuffer) {
+  marked_list m;
+  m.list->rows.push_back(entry("alphabet", "/a"));
+  m.win->create();
+
+  char narrow[8];
+  std::fill(std::begin(narrow), std::end(narrow), 'X');
+  LVITEMA it = {};
+  it.pszText = narrow;
+  it.cchTextMax = 4;
+  EXPECT_EQ(3, SendMessageA(m.list->hwnd, LVM_GETITEMTEXTA, 0, reinterpret_cast<LPARAM>(&it)));
+  EXPECT_EQ(std::string("alp\0XXXX", 8), std::string(narrow, 8));
+
+  wchar_t wide[8];
+  std::fill(std::begin(wide), std::end(wide), L'X');
+  NMLVDISPINFOW info = {};
+  info.item.mask = LVIF_TEXT;
+  info.item.pszText = wide;
+  info.item.cchTextMax = 6;
+  notify(m, LVN_GETDISPINFOW, info);
+  EXPECT_EQ(std::wstring(L"alpha\0XX", 8), std::wstring(wide, 8));
+
+  // a cell the models do not have reads as nothing
+  std::fill(std::begin(narrow), std::end(narrow), 'X');
+  NMLVDISPINFOA missing = {};
+  missing.item.mask = LVIF_TEXT;
+  missing.item.iItem = 5;
+  missing.item.pszText = narrow;
+  missing.item.cchTextMax = 8;
+  notify(m, LVN_GETDISPINFOA, missing);
+  EXPECT_EQ('\0', narrow[0]);
+}
+
+// Changes repaint the rows they touch and no others.
+TEST(ListViewEx, RepaintsOnlyTheRowsThatChanged) {
+  marked_list m;
+  for (const char* name : {"alpha", "beta", "gamma"}) m.list->rows.push_back(entry(name, std::string("/") + name));
+  m.win->create();
+  m.settle();
+
+  m.marks["/beta"] = true;
+  m.list->update(1, "done", any(0), any(0));
+  EXPECT_EQ((std::vector<std::string>{"name:beta", "done:beta"}), m.painted());
+
+  // a key that no column shows, or a row that is not there, repaints nothing
+  m.list->update(1, "url", any(0), any(0));
+  m.list->update(3, "done", any(0), any(0));
+  m.list->update(-1, "done", any(0), any(0));
+  EXPECT_EQ(std::vector<std::string>(), m.painted());
+
+  // a new row paints itself alone; the changed signal repaints its row as update does
+  m.list->rows.push_back(entry("delta", "/delta"));
+  EXPECT_EQ((std::vector<std::string>{"name:delta", "done:delta"}), m.painted());
+  m.list->rows.changed.fire(0, std::string("done"), any(0), any(0));
+  EXPECT_EQ((std::vector<std::string>{"name:alpha", "done:alpha"}), m.painted());
 }
 
 TEST(ListViewEx, SelectScrollsAndSelected) {
@@ -153,6 +232,9 @@ TEST(ListViewEx, SelectScrollsAndSelected) {
   EXPECT_LE(top, 45);
   EXPECT_LT(45, top + page);
   EXPECT_GT(top, 0);
+  const gui::list_view_ex::row_range shown = list->visible_rows();
+  EXPECT_EQ(top, shown.first);
+  EXPECT_LT(45, shown.end);
 
   list->selected.set(3);
   EXPECT_EQ(3, list->get_selection());
@@ -161,9 +243,55 @@ TEST(ListViewEx, SelectScrollsAndSelected) {
   // `selected` reports the control's mark, not something remembered by select
   SendMessageA(lv, LVM_SETSELECTIONMARK, 0, 7);
   EXPECT_EQ(7, list->selected.get());
+
+  // clearing forgets the selection and its mark
+  list->rows.clear();
+  EXPECT_EQ(-1, list->selected.get());
+  EXPECT_EQ(0, SendMessageA(lv, LVM_GETSELECTEDCOUNT, 0, 0));
+}
+
+// Typing finds a row by its first column, letter case ignored, as a list with items of its
+// own does. The control asks in the wide form even of an ANSI parent; the ANSI form is
+// answered alike.
+TEST(ListViewEx, TypeAheadFindsRowsByTheirFirstColumn) {
+  marked_list m;
+  for (const char* name : {"alpha", "beta", "Gamma", "gamut", "delta"}) m.list->rows.push_back(entry(name, "/x"));
+  m.win->create();
+  HWND lv = m.list->hwnd;
+  SetFocus(lv);
+
+  for (char c : std::string("g")) SendMessageA(lv, WM_CHAR, static_cast<WPARAM>(c), 1);
+  EXPECT_EQ(2, focused(lv));
+  EXPECT_EQ(LVIS_SELECTED, SendMessageA(lv, LVM_GETITEMSTATE, 2, LVIS_SELECTED));
+  for (char c : std::string("amu")) SendMessageA(lv, WM_CHAR, static_cast<WPARAM>(c), 1);
+  EXPECT_EQ(3, focused(lv));
+
+  LVFINDINFOA exact = {};
+  exact.flags = LVFI_STRING;
+  exact.psz = "BETA";
+  EXPECT_EQ(1, SendMessageA(lv, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&exact)));
+  exact.psz = "bet";
+  EXPECT_EQ(-1, SendMessageA(lv, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&exact)));
+
+  NMLVFINDITEMA find = {};
+  find.iStart = 3;
+  find.lvfi.flags = LVFI_PARTIAL;
+  find.lvfi.psz = "AL";
+  EXPECT_EQ(-1, notify(m, LVN_ODFINDITEMA, find));  // from row 3 down there is none
+  find.lvfi.flags = LVFI_PARTIAL | LVFI_WRAP;
+  EXPECT_EQ(0, notify(m, LVN_ODFINDITEMA, find));
+  find.lvfi.flags = LVFI_PARAM;  // rows carry no item data
+  EXPECT_EQ(-1, notify(m, LVN_ODFINDITEMA, find));
+
+  NMLVFINDITEMW wide = {};
+  wide.iStart = 0;
+  wide.lvfi.flags = LVFI_PARTIAL;
+  wide.lvfi.psz = L"DEL";
+  EXPECT_EQ(4, notify(m, LVN_ODFINDITEMW, wide));
 }
 
 TEST(ListViewEx, Record) {
   gui::initor::list_view_ex rec;
-  EXPECT_EQ(0x52800009, rec.style.value);
+  EXPECT_EQ(WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_BORDER | LVS_SHOWSELALWAYS | LVS_REPORT | LVS_OWNERDATA,
+            rec.style.value);
 }

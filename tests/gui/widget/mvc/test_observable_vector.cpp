@@ -18,7 +18,7 @@ gui::row named(const std::string& name) {
 
 }  // namespace
 
-TEST(ObservableVector, PushBackAndClearRaiseTheirSignals) {
+TEST(ObservableVector, PushBackEraseAndClearRaiseTheirSignals) {
   gui::observable_vector<gui::row> rows;
   std::vector<std::pair<int, std::string>> seen;
   int cleared = 0;
@@ -40,6 +40,17 @@ TEST(ObservableVector, PushBackAndClearRaiseTheirSignals) {
   EXPECT_EQ(std::make_pair(1, std::string("b")), seen[1]);
   EXPECT_EQ("b", rows[1].at("name").as<std::string>());
 
+  // removed carries the index, after the element is gone
+  std::vector<int> removed;
+  rows.removed.add([&](int i) {
+    removed.push_back(i);
+    EXPECT_EQ(2u, rows.size());
+  });
+  rows.push_back(named("c"));
+  rows.erase(1);
+  EXPECT_EQ(std::vector<int>{1}, removed);
+  EXPECT_EQ("c", rows[1].at("name").as<std::string>());
+
   rows.clear();
   EXPECT_EQ(1, cleared);
   EXPECT_TRUE(rows.empty());
@@ -49,8 +60,8 @@ TEST(ObservableVector, PushBackAndClearRaiseTheirSignals) {
   EXPECT_EQ(2, cleared);
 
   // after a clear, indices start again from 0
-  rows.push_back(named("c"));
-  EXPECT_EQ(std::make_pair(0, std::string("c")), seen.back());
+  rows.push_back(named("d"));
+  EXPECT_EQ(std::make_pair(0, std::string("d")), seen.back());
 }
 
 TEST(ObservableVector, HandlersGetTheirOwnCopy) {
