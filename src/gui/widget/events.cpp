@@ -1,6 +1,7 @@
 #include "gui/widget/events.hpp"
 
 #include <windows.h>
+#include <commctrl.h>
 
 namespace gui {
 namespace event {
@@ -74,6 +75,12 @@ void combo::dispatch(wnd_msg& m) {
   base::dispatch(m);
   // WM_USER + CBN_SELCHANGE -> on_select()
   if (m.msg == WM_USER + 1) on_select.fire();
+}
+
+void list::dispatch(wnd_msg& m) {
+  base::dispatch(m);
+  // WM_USER + NM_RETURN -> on_return()
+  if (m.msg == static_cast<std::uint32_t>(WM_USER + NM_RETURN)) on_return.fire();
 }
 
 }  // namespace event
