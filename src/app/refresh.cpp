@@ -8,8 +8,10 @@
 #include "app/archive_parser.hpp"
 #include "app/archive_site.hpp"
 #include "app/form_encoding.hpp"
+#include "app/main_window.hpp"
 #include "app/refresh_state.hpp"
 #include "app/result_count.hpp"
+#include "app/status_text.hpp"
 #include "app/widgets.hpp"
 #include "net/net_exception.hpp"
 
@@ -29,9 +31,14 @@ void stop_if_cancelled(const refresh_state& owner) {
   if (owner.cancel_requested) throw net::net_exception("refresh cancelled");
 }
 
+// Rows are appended on the window thread while this one waits, so between pages the count
+// is settled.
+std::size_t listed() { return entry_list->rows.size(); }
+
 }  // namespace
 
 void run_refresh(refresh_state& owner) {
+  show_status(loading_status(1, 0));
   try {
     stop_if_cancelled(owner);
     owner.client.set_address(archive_host, archive_port);
@@ -39,22 +46,28 @@ void run_refresh(refresh_state& owner) {
     http_headers fields;
     fields["Connection"] = "keep-alive";
     fields["Host"] = archive_host;
-    page_query query{&owner, &fields};
+    page_query query{&owner, &fields, std::string()};
     const int count = fetch_page(query, 0, true);
     progress_bar->set_range(0, count);
     progress_bar->step.set(page_size);
     progress_bar->step_it();
     const int pages = count / page_size + (count % page_size != 0 ? 1 : 0);
     for (int i = 1; i < pages; ++i) {
+      show_status(loading_status(i + 1, pages));
       fetch_page(query, page_size * i, false);
       progress_bar->step_it();
     }
+    show_status(query.problem.empty() ? listed_status(listed()) : failed_status(query.problem, listed()));
   } catch (const net::net_exception& e) {
     std::cout << e.what() << std::endl;
+    show_status(owner.cancel_requested ? cancelled_status(listed())
+                                       : failed_status(network_failure(e.what()), listed()));
   } catch (const std::exception& e) {
     std::cout << e.what() << std::endl;
+    show_status(failed_status(unexpected_failure, listed()));
   } catch (...) {
     std::cout << "refresh failed" << std::endl;
+    show_status(failed_status(unexpected_failure, listed()));
   }
   owner.enter_refresh();
 }
@@ -73,6 +86,8 @@ int fetch_page(page_query& query, int start, bool first) {
   owner.client.post("/archive/", archive_form_body(filters, start), *query.fields);
   http_resp response = owner.client.read_response();
   if (first) (*query.fields)["cookie"] = response.headers["Set-Cookie"];
+  // Read like any other (its body simply yields no entries), but the status line says so.
+  if (query.problem.empty()) query.problem = reply_failure(response.status_line);
 
   // The list's rows belong to the window thread, which reads them for the popup menu and
   // the state file; they are appended there while this thread waits.
@@ -85,5 +100,6 @@ int fetch_page(page_query& query, int start, bool first) {
   if (!first) return 0;
   if (std::optional<int> count = find_result_count(response.body)) return *count;
   std::cout << "error resp" << std::endl;
+  if (query.problem.empty()) query.problem = no_count_failure;
   return 0;
 }
