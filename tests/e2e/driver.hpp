@@ -1,9 +1,9 @@
 #pragma once
 // Drives the built program from outside, the way a user would, through its native windows:
 // start it, find its main window and controls, press Refresh, read the list, choose popup
-// menu items, double-click rows, press keys, close it. Everything crosses the process boundary, so
-// controls whose messages carry pointers (the list view) get their buffers inside the
-// program's own address space.
+// menu items, double-click rows, press keys, close it. Everything crosses the process
+// boundary, so controls whose messages carry pointers (the list view) get their buffers
+// inside the program's own address space.
 //
 // Sections:
 //   -- files and paths --

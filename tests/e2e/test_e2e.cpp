@@ -749,30 +749,21 @@ TEST_F(E2E, ClosingDuringARefreshSavesACompleteFile) {
   EXPECT_EQ(2u, server_log().size());
 }
 
-RECT window_rect(HWND w) {
+// The window's rectangle on the screen: left, top, width and height.
+std::string place_of(HWND w) {
   RECT r = {};
   GetWindowRect(w, &r);
-  return r;
-}
-
-bool same_rect(const RECT& a, const RECT& b) {
-  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
-std::string text_of(const RECT& r) {
-  return "(" + std::to_string(r.left) + ", " + std::to_string(r.top) + ") to (" + std::to_string(r.right) + ", " +
-         std::to_string(r.bottom) + ")";
+  return std::to_string(r.left) + ", " + std::to_string(r.top) + ", " + std::to_string(r.right - r.left) + ", " +
+         std::to_string(r.bottom - r.top);
 }
 
 TEST_F(E2E, WindowPlacementSurvivesARestart) {
   ASSERT_NO_FATAL_FAILURE(start_app());
-  const RECT first = window_rect(app->main);
-  EXPECT_EQ(500, first.right - first.left);
-  EXPECT_EQ(300, first.bottom - first.top);
-  const RECT moved = {130, 90, 130 + 620, 90 + 410};
-  ASSERT_TRUE(SetWindowPos(app->main, nullptr, moved.left, moved.top, 620, 410, SWP_NOZORDER | SWP_NOACTIVATE));
-  ASSERT_TRUE(e2e::wait_until([&] { return same_rect(window_rect(app->main), moved); }, 10000))
-      << text_of(window_rect(app->main));
+  const std::string first = place_of(app->main);
+  EXPECT_NE(std::string::npos, first.find(", 500, 300")) << first;
+  ASSERT_TRUE(SetWindowPos(app->main, nullptr, 130, 90, 620, 410, SWP_NOZORDER | SWP_NOACTIVATE));
+  const std::string moved = "130, 90, 620, 410";
+  ASSERT_TRUE(e2e::wait_until([&] { return place_of(app->main) == moved; }, 10000)) << place_of(app->main);
   ASSERT_NO_FATAL_FAILURE(close_app());
   e2e::state_file s;
   ASSERT_NO_FATAL_FAILURE(read_state(s));
@@ -781,7 +772,7 @@ TEST_F(E2E, WindowPlacementSurvivesARestart) {
   EXPECT_EQ(0, s.maximized);
 
   ASSERT_NO_FATAL_FAILURE(start_app());
-  EXPECT_TRUE(same_rect(window_rect(app->main), moved)) << text_of(window_rect(app->main));
+  EXPECT_EQ(moved, place_of(app->main));
   ShowWindow(app->main, SW_MAXIMIZE);
   ASSERT_TRUE(e2e::wait_until([&] { return IsZoomed(app->main) != FALSE; }, 10000));
   ASSERT_NO_FATAL_FAILURE(close_app());
@@ -789,8 +780,8 @@ TEST_F(E2E, WindowPlacementSurvivesARestart) {
   ASSERT_NO_FATAL_FAILURE(start_app());
   EXPECT_TRUE(IsZoomed(app->main)) << "maximized again";
   ShowWindow(app->main, SW_RESTORE);
-  EXPECT_TRUE(e2e::wait_until([&] { return same_rect(window_rect(app->main), moved); }, 10000))
-      << "restored to " << text_of(window_rect(app->main));
+  EXPECT_TRUE(e2e::wait_until([&] { return place_of(app->main) == moved; }, 10000))
+      << "restored to " << place_of(app->main);
   ASSERT_NO_FATAL_FAILURE(close_app());
 
   // A place no monitor shows: the default one, as at the first start.
@@ -799,7 +790,7 @@ TEST_F(E2E, WindowPlacementSurvivesARestart) {
   s.maximized = 0;
   ASSERT_TRUE(e2e::write_file(state_path(), e2e::write_state(s)));
   ASSERT_NO_FATAL_FAILURE(start_app());
-  EXPECT_TRUE(same_rect(window_rect(app->main), first)) << text_of(window_rect(app->main));
+  EXPECT_EQ(first, place_of(app->main));
   ASSERT_NO_FATAL_FAILURE(close_app());
 }
 
@@ -814,6 +805,8 @@ TEST_F(E2E, TabVisitsTheControlsInOrder) {
     SCOPED_TRACE("Tab " + std::to_string(i));
     ASSERT_TRUE(app->press_key(VK_TAB));
     ASSERT_NO_FATAL_FAILURE(expect_focus(order[i % order.size()], "the next control"));
+    EXPECT_EQ(BS_DEFPUSHBUTTON, GetWindowLongA(app->refresh_button, GWL_STYLE) & BS_TYPEMASK)
+        << "Refresh keeps the default button's frame";
   }
   for (std::size_t i = order.size(); i-- > 0;) {
     SCOPED_TRACE("Shift+Tab to " + std::to_string(i));
