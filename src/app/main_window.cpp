@@ -10,6 +10,7 @@
 #include "app/browse_url.hpp"
 #include "app/html_text.hpp"
 #include "app/state_store.hpp"
+#include "app/status_text.hpp"
 #include "app/vocabularies.hpp"
 #include "app/widgets.hpp"
 #include "gui/layout/eva.hpp"
@@ -40,10 +41,13 @@ void fill(gui::combo_ex& box, const std::vector<row>& items) {
   SendMessageA(box.hwnd, CB_SETDROPPEDWIDTH, 280, 0);
 }
 
+// Three lines of the label's font, so that a long reason wraps and still shows whole.
+constexpr int status_height = 52;
+
 gui::layout::eva* main_layout() {
   using gui::layout::eva;
   const char e = ' ', h = '-', v = '|';
-  auto* l = new eva(10, 5);
+  auto* l = new eva(11, 5);
   l->margins = gui::layout::margins(10, 10, 10, 10);
   *l << 70 << 10 << 100 << 10 << 'x'
      << 0 << e << e << e << e << entry_list
@@ -55,8 +59,20 @@ gui::layout::eva* main_layout() {
      << 24 << sort_label << e << sort_combo << e << v
      << 'd' << refresh_button << h << h << e << v
      << 10 << progress_bar << h << h << e << v
+     << status_height << status_label << h << h << e << v
      << 'x' << e << e << e << e << v;
   return l;
+}
+
+// Commands without a control: F5, and Esc through the dialog keys (IDCANCEL).
+constexpr WORD refresh_key = 100;
+
+bool loading() { return refresh_controller.action == &refresh_state::cancel; }
+
+// F5 starts a refresh and never cancels one; Esc only cancels.
+void on_window_command(int id) {
+  if (id == refresh_key && !loading()) refresh_controller.fire();
+  if (id == IDCANCEL && loading()) refresh_controller.fire();
 }
 
 }  // namespace
@@ -67,16 +83,22 @@ void build_main_window() {
   entry_list->columns.push_back(gui::lv_column("Name", "name", 180, format_name));
   entry_list->columns.push_back(gui::lv_column("Done", "done", 60, format_done));
   entry_list->events.on_double_click.add(open_selected);
+  entry_list->events.on_return.add(open_selected);
   entry_list->events.on_context_menu.add(show_mark_menu);
 
   gui::layout::eva* layout = main_layout();
   auto* rec = new gui::initor::window;
-  rec->text(archive_host).size(500, 300).resizable(true).layout(layout);
+  // Hidden until the state file has placed it; dialog keys for its controls.
+  rec->text(archive_host).size(500, 300).resizable(true).layout(layout).visible(false);
+  rec->ex_style(WS_EX_CONTROLPARENT);
   main_window->set_init(rec);
 
   main_window->add(title_label, title_edit, difficulty_label, difficulty_combo, platform_label,
                    platform_combo, language_label, language_combo, type_label, type_combo,
-                   sort_label, sort_combo, progress_bar, refresh_button, entry_list);
+                   sort_label, sort_combo, progress_bar, status_label, refresh_button, entry_list);
+  main_window->set_default_button(refresh_button);
+  main_window->add_accelerator(0, VK_F5, refresh_key);
+  main_window->on_command.add(on_window_command);
   main_window->create();
 
   mark_menu.add_item("mark as cracked", 1);
@@ -90,8 +112,12 @@ void build_main_window() {
   fill(*sort_combo, sort_items());
 
   load_gui_state();
+  if (!main_window->visible.get()) main_window->visible.set(true);
+  show_status(restored_status(entry_list->rows.size()));
   main_window->events.on_close.add(save_gui_state);
 }
+
+void show_status(const std::string& text) { status_label->text.set(text); }
 
 void on_mark(int id) {
   if (id != 1 && id != 2) return;
@@ -128,4 +154,21 @@ void open_selected() {
     ShellExecuteA(nullptr, "open", address->c_str(), nullptr, nullptr, SW_SHOW);
 }
 
-void show_mark_menu(gui::pos /*where*/) { mark_menu.show_at_cursor(); }
+void show_mark_menu(gui::pos where) {
+  int index;
+  const std::optional<std::string> url = selected_url(index);
+  const bool cracked = url && cracked_urls.count(*url);
+  mark_menu.check(1, url && cracked);
+  mark_menu.check(2, url && !cracked);
+  // The keyboard's menu (the context-menu key, Shift+F10) arrives at (65535, 65535): it opens
+  // below the selected row, and without one not at all.
+  if (where.x != 65535 || where.y != 65535) {
+    mark_menu.show_at_cursor();
+    return;
+  }
+  if (index < 0 || static_cast<std::size_t>(index) >= entry_list->rows.size()) return;
+  const gui::rect row = entry_list->row_rect(index);
+  POINT below = {row.x + row.height, row.y + row.height};
+  ClientToScreen(entry_list->hwnd, &below);
+  mark_menu.show(below.x, below.y);
+}

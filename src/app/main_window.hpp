@@ -9,6 +9,9 @@
 
 void build_main_window();
 
+// Puts `text` on the status line below the progress bar; from any thread.
+void show_status(const std::string& text);
+
 // The popup menu's choice: 1 marks the selected entry as cracked, 2 as uncracked, 0 (the
 // menu was dismissed) does nothing. Nothing happens without a selected row.
 void on_mark(int id);
@@ -17,6 +20,8 @@ std::string format_done(row r, std::string key);
 // The "Name" column: the name as a reader sees it, character references decoded.
 std::string format_name(row r, std::string key);
 // Opens the selected entry's page on the site in the browser; a link that would lead off
-// the site, or no selected row, opens nothing.
+// the site, or no selected row, opens nothing. A double-click and Enter on the list.
 void open_selected();
+// The mark menu, its items checked for the selected row's state: at the mouse cursor, or for
+// the keyboard's (65535, 65535) below the selected row and only when there is one.
 void show_mark_menu(gui::pos where);

@@ -8,8 +8,10 @@
 
 #include "app/archive_parser.hpp"
 #include "app/archive_site.hpp"
+#include "app/main_window.hpp"
 #include "app/refresh_state.hpp"
 #include "app/result_count.hpp"
+#include "app/status_text.hpp"
 #include "app/widgets.hpp"
 #include "net/net_exception.hpp"
 
@@ -52,26 +54,37 @@ void run_refresh(refresh_state& owner) {
   // starts the next one, which waits for the end posted below.
   const archive_filters filters = owner.filters;
   const unsigned refresh = owner.refresh_id;
+  http_headers fields;
+  fields["Connection"] = "keep-alive";
+  fields["Host"] = archive_host;
+  page_query query{&owner, &fields, &filters, refresh, std::string()};
   try {
     stop_if_cancelled(owner);
     owner.client.set_address(archive_host, archive_port);
     owner.client.connect();
-    http_headers fields;
-    fields["Connection"] = "keep-alive";
-    fields["Host"] = archive_host;
-    page_query query{&owner, &fields, &filters, refresh};
     const int count = fetch_page(query, 0, true);
     const int pages = count / page_size + (count % page_size != 0 ? 1 : 0);
     for (int i = 1; i < pages; ++i) fetch_page(query, page_size * i, false);
   } catch (const net::net_exception& e) {
     std::cout << e.what() << std::endl;
+    query.problem = network_failure(e.what());
   } catch (const std::exception& e) {
     std::cout << e.what() << std::endl;
+    query.problem = unexpected_failure;
   } catch (...) {
     std::cout << "refresh failed" << std::endl;
+    query.problem = unexpected_failure;
   }
   // After every page of this refresh, so the controller is idle only once they are shown.
-  main_window->post([&owner] { owner.enter_refresh(); });
+  main_window->post([&owner, problem = std::move(query.problem)] {
+    owner.enter_refresh();
+    // A press may have cancelled after the last page was read; the pages still queued
+    // then were dropped, so the list, not the exchange, says how far it got.
+    const std::size_t listed = entry_list->rows.size();
+    if (owner.cancel_requested) show_status(cancelled_status(listed));
+    else if (!problem.empty()) show_status(failed_status(problem, listed));
+    else show_status(listed_status(listed));
+  });
 }
 
 int fetch_page(page_query& query, int start, bool first) {
@@ -80,11 +93,16 @@ int fetch_page(page_query& query, int start, bool first) {
   owner.client.post("/archive/", archive_form_body(*query.filters, start), *query.fields);
   http_resp response = owner.client.read_response();
   if (first) (*query.fields)["cookie"] = response.headers["Set-Cookie"];
+  // Read like any other (its body simply yields no entries), but the status line says so.
+  if (query.problem.empty()) query.problem = reply_failure(response.status_line);
 
   int count = 0;
   if (first) {
     if (std::optional<int> found = find_result_count(response.body)) count = *found;
-    else std::cout << "error resp" << std::endl;
+    else {
+      std::cout << "error resp" << std::endl;
+      if (query.problem.empty()) query.problem = no_count_failure;
+    }
   }
   // The list's rows belong to the window thread, which reads them for the popup menu and
   // the state file. The page goes over without this thread waiting for it.
@@ -97,11 +115,16 @@ void show_page(refresh_state& owner, unsigned refresh, std::vector<row>& rows, b
   if (!owner.shows(refresh)) return;
   gui::hold_redraw_for(*entry_list, repaint_ms);
   for (row& r : rows) entry_list->rows.push_back(std::move(r));
-  if (first) progress_bar->set_range(0, count);
+  if (first) {
+    progress_bar->set_range(0, count);
+    owner.pages_total = count / page_size + (count % page_size != 0 ? 1 : 0);
+  }
   ++owner.pages_shown;
   const DWORD now = GetTickCount();
   if (first || now - owner.progress_moved_at >= repaint_ms) {
     progress_bar->value.set(owner.pages_shown * page_size);
+    if (owner.pages_shown < owner.pages_total)
+      show_status(loading_status(owner.pages_shown + 1, owner.pages_total));
     owner.progress_moved_at = now;
   }
 }

@@ -3,6 +3,7 @@
 // started, posted to the site on one keep-alive connection. The window thread takes each
 // page over (rows, progress) and, at the end, returns the controller to idle.
 
+#include <string>
 #include <vector>
 
 #include "any/row.hpp"
@@ -20,6 +21,9 @@ struct page_query {
   const archive_filters* filters;
   // The refresh the pages belong to; the window thread shows only the current one's.
   unsigned refresh;
+  // The first thing that went wrong without ending the exchange (a reply other than 200, no
+  // result count), for the status line; empty while nothing did.
+  std::string problem;
 };
 
 // The filter controls as the site's ids; window thread.

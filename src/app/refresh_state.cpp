@@ -1,6 +1,8 @@
 #include "app/refresh_state.hpp"
 
+#include "app/main_window.hpp"
 #include "app/refresh.hpp"
+#include "app/status_text.hpp"
 #include "app/widgets.hpp"
 
 refresh_state::refresh_state() {
@@ -24,6 +26,8 @@ void refresh_state::enter_loading() {
   // Pages of an earlier refresh still queued are no longer shown.
   ++refresh_id;
   pages_shown = 0;
+  pages_total = 0;
+  show_status(loading_status(1, 0));
   cancel_requested = false;
   client.clear_cancel();
   worker.start();

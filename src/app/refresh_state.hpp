@@ -42,8 +42,9 @@ struct refresh_state : statable<refresh_state> {
   // `enter_loading` before the worker starts.
   archive_filters filters;
   unsigned refresh_id = 0;
-  // The pages of the current refresh shown so far, and when the progress bar last moved to
+  // The pages of the current refresh shown so far, of how many, and when the progress bar last moved to
   // show them. Window thread.
   int pages_shown = 0;
+  int pages_total = 0;
   DWORD progress_moved_at = 0;
 };

@@ -45,6 +45,17 @@ void write_gui_state(std::ostream& out, const gui_state_data& state) {
   write_int(out, state.selected);
   write_string(out, state.title);
   for (int index : state.filters) write_int(out, index);
+  if (const auto& p = state.placement) {
+    for (int value : {p->x, p->y, p->width, p->height}) write_int(out, value);
+    out.put(p->maximized ? 1 : 0);
+  }
+}
+
+bool plausible(const window_placement& p) {
+  constexpr int most = 32767, least_side = 32;
+  auto inside = [](int v, int low, int high) { return v >= low && v <= high; };
+  return inside(p.width, least_side, most) && inside(p.height, least_side, most) &&
+         inside(p.x, -most, most) && inside(p.y, -most, most);
 }
 
 namespace {
@@ -180,5 +191,12 @@ gui_state_read read_gui_state(std::istream& in, std::uint64_t size) {
     if (!r.read_int(number)) return state;
     filter = number;
   }
+  window_placement p;
+  char maximized;
+  if (!r.read_int(p.x) || !r.read_int(p.y) || !r.read_int(p.width) || !r.read_int(p.height) ||
+      !r.read_byte(maximized) || (maximized != 0 && maximized != 1))
+    return state;
+  p.maximized = maximized == 1;
+  if (plausible(p)) state.placement = p;
   return state;
 }

@@ -1,8 +1,10 @@
 #pragma once
 // The bytes of the state file "gui_state": 32-bit little-endian integers, strings as their
 // length and bytes, no header. In order: the marks, the entry list's rows, the selected row,
-// the title filter, and the selected indexes of the difficulty, platform, language and type
-// filters.
+// the title filter, the selected indexes of the difficulty, platform, language and type
+// filters, and then the main window's placement: x, y, width and height, and one byte, 1 when
+// maximized. The placement came last and later: files from before end with the filters, and
+// a reader that knows only the items before it stops there and leaves it unread.
 
 #include <cstdint>
 #include <istream>
@@ -18,6 +20,20 @@
 // payload, which a reader takes as an empty value.
 enum value_tag : int { tag_other = 0, tag_string = 1, tag_bool = 2 };
 
+// The main window's restored (not maximized) rectangle, in the coordinates that
+// GetWindowPlacement gives, and whether it is maximized.
+struct window_placement {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+  bool maximized = false;
+};
+
+// What a window could have been: sides of 32 to 32767 pixels, corners within 32767 of the
+// origin. Anything else in a file is damage.
+bool plausible(const window_placement& p);
+
 struct gui_state_data {
   std::map<std::string, bool> cracked_urls;
   std::vector<row> rows;
@@ -25,6 +41,8 @@ struct gui_state_data {
   std::string title;
   // difficulty, platform, language, type
   int filters[4] = {-1, -1, -1, -1};
+  // Written only when present.
+  std::optional<window_placement> placement;
 };
 
 void write_int(std::ostream& out, int value);
@@ -42,6 +60,8 @@ struct gui_state_read {
   std::optional<int> selected;
   std::optional<std::string> title;
   std::optional<int> filters[4];
+  // Only a whole and plausible one; a flag byte other than 0 or 1 is damage as well.
+  std::optional<window_placement> placement;
 };
 
 gui_state_read read_gui_state(std::istream& in, std::uint64_t size);

@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <vector>
 
 #include "app/state_codec.hpp"
@@ -31,6 +32,38 @@ std::vector<gui::combo_ex*> filter_boxes() {
   return {difficulty_combo.get(), platform_combo.get(), language_combo.get(), type_combo.get()};
 }
 
+// -- the main window's placement --
+
+// A minimized window is kept as what it comes back to: its rectangle, maximized or not.
+std::optional<window_placement> main_window_placement() {
+  WINDOWPLACEMENT wp = {};
+  wp.length = sizeof wp;
+  if (!GetWindowPlacement(main_window->hwnd, &wp)) return std::nullopt;
+  const RECT& r = wp.rcNormalPosition;
+  const bool maximized = wp.showCmd == SW_SHOWMAXIMIZED ||
+                         (wp.showCmd == SW_SHOWMINIMIZED && (wp.flags & WPF_RESTORETOMAXIMIZED));
+  return window_placement{r.left, r.top, r.right - r.left, r.bottom - r.top, maximized};
+}
+
+// A placement no monitor shows any part of belongs to a screen that is gone. Its coordinates
+// are relative to the primary monitor's work area, as GetWindowPlacement gives them.
+bool on_a_monitor(const window_placement& p) {
+  RECT work = {};
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  const RECT r = {work.left + p.x, work.top + p.y, work.left + p.x + p.width, work.top + p.y + p.height};
+  return MonitorFromRect(&r, MONITOR_DEFAULTTONULL) != nullptr;
+}
+
+// Shows the window there; otherwise it stays hidden for its default place.
+void place_main_window(const std::optional<window_placement>& p) {
+  if (!p || !on_a_monitor(*p)) return;
+  WINDOWPLACEMENT wp = {};
+  wp.length = sizeof wp;
+  wp.showCmd = p->maximized ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
+  wp.rcNormalPosition = RECT{p->x, p->y, p->x + p->width, p->y + p->height};
+  SetWindowPlacement(main_window->hwnd, &wp);
+}
+
 }  // namespace
 
 void save_gui_state(gui::wnd_msg& /*close_message*/) {
@@ -41,6 +74,7 @@ void save_gui_state(gui::wnd_msg& /*close_message*/) {
   state.title = title_edit->text.get();
   const std::vector<gui::combo_ex*> boxes = filter_boxes();
   for (int i = 0; i < 4; ++i) state.filters[i] = boxes[i]->selected.get();
+  state.placement = main_window_placement();
 
   const std::string path = state_file_path();
   const std::string temporary = path + ".tmp";
@@ -82,4 +116,5 @@ void load_gui_state() {
     if (state.filters[i] && *state.filters[i] >= 0 && *state.filters[i] < items)
       boxes[i]->selected.set(*state.filters[i]);
   }
+  place_main_window(state.placement);
 }

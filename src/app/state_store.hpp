@@ -16,5 +16,7 @@ std::string state_file_path();
 void save_gui_state(gui::wnd_msg& close_message);
 
 // Restores whatever a readable prefix of the file holds: marks, whole rows, the selected
-// row, the title and the four filters, each only when it was read whole and fits.
+// row, the title and the four filters, each only when it was read whole and fits; and shows
+// the main window at its stored place when that is whole, plausible and on a monitor (the
+// window is otherwise left as it was, for its default place).
 void load_gui_state();

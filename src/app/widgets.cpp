@@ -6,6 +6,14 @@ namespace {
 // Right-aligned beside their inputs, vertically centred.
 constexpr long label_style = SS_RIGHT | SS_CENTERIMAGE;
 
+// Tab and Shift+Tab stop at the inputs, Refresh and the list, in the order the main window
+// creates them.
+template <typename W>
+std::shared_ptr<W> tab_stop(std::shared_ptr<W> w) {
+  w->init->add_style(WS_TABSTOP);
+  return w;
+}
+
 gui::initor::progress* hidden_progress() {
   auto* rec = new gui::initor::progress;
   rec->size(100, 10).visible(false);
@@ -19,15 +27,17 @@ std::shared_ptr<gui::label> platform_label = gui::make_label("Platform", label_s
 std::shared_ptr<gui::label> language_label = gui::make_label("Language", label_style);
 std::shared_ptr<gui::label> type_label = gui::make_label("Type", label_style);
 std::shared_ptr<gui::label> sort_label = gui::make_label("Sort", label_style);
-std::shared_ptr<gui::edit> title_edit = gui::make_edit();
-std::shared_ptr<gui::combo_ex> difficulty_combo = gui::make_combo_ex();
-std::shared_ptr<gui::combo_ex> platform_combo = gui::make_combo_ex();
-std::shared_ptr<gui::combo_ex> language_combo = gui::make_combo_ex();
-std::shared_ptr<gui::combo_ex> type_combo = gui::make_combo_ex();
-std::shared_ptr<gui::combo_ex> sort_combo = gui::make_combo_ex();
+std::shared_ptr<gui::edit> title_edit = tab_stop(gui::make_edit());
+std::shared_ptr<gui::combo_ex> difficulty_combo = tab_stop(gui::make_combo_ex());
+std::shared_ptr<gui::combo_ex> platform_combo = tab_stop(gui::make_combo_ex());
+std::shared_ptr<gui::combo_ex> language_combo = tab_stop(gui::make_combo_ex());
+std::shared_ptr<gui::combo_ex> type_combo = tab_stop(gui::make_combo_ex());
+std::shared_ptr<gui::combo_ex> sort_combo = tab_stop(gui::make_combo_ex());
 std::shared_ptr<gui::progress> progress_bar = gui::make_progress(hidden_progress());
-std::shared_ptr<gui::button> refresh_button = gui::make_button("Refresh");
-std::shared_ptr<gui::list_view_ex> entry_list = gui::make_list_view_ex();
+// Left-aligned, wrapped at word ends; "&" in a system's message is no mnemonic.
+std::shared_ptr<gui::label> status_label = gui::make_label("", SS_LEFT | SS_NOPREFIX);
+std::shared_ptr<gui::button> refresh_button = tab_stop(gui::make_button("Refresh"));
+std::shared_ptr<gui::list_view_ex> entry_list = tab_stop(gui::make_list_view_ex());
 std::shared_ptr<gui::window> main_window = gui::make_window();
 gui::popup_menu mark_menu;
 std::map<std::string, bool> cracked_urls;

@@ -29,6 +29,8 @@ extern std::shared_ptr<gui::combo_ex> language_combo;
 extern std::shared_ptr<gui::combo_ex> type_combo;
 extern std::shared_ptr<gui::combo_ex> sort_combo;
 extern std::shared_ptr<gui::progress> progress_bar;
+// What the last refresh did, below the progress bar.
+extern std::shared_ptr<gui::label> status_label;
 extern std::shared_ptr<gui::button> refresh_button;
 extern std::shared_ptr<gui::list_view_ex> entry_list;
 extern std::shared_ptr<gui::window> main_window;

@@ -172,6 +172,18 @@ TEST_F(MainWindow, OnlyTheCurrentRefreshShowsItsPages) {
   entry_list->rows.erase(before);
 }
 
+TEST_F(MainWindow, MarkMenuChecksTheSelectedRowsState) {
+  auto checked = [](int id) { return (GetMenuState(mark_menu.hmenu, id, MF_BYCOMMAND) & MF_CHECKED) != 0; };
+  for (int row : {0, 1}) {  // "/v/1" is marked, "/v/2" not
+    entry_list->selected.set(row);
+    // The menu loop reads the thread's keys: an Escape queued before it opens dismisses it.
+    PostMessageA(entry_list->hwnd, WM_KEYDOWN, VK_ESCAPE, 1);
+    show_mark_menu(gui::pos{20, 20});
+    EXPECT_EQ(checked(1), row == 0) << "row " << row;
+    EXPECT_EQ(checked(2), row == 1) << "row " << row;
+  }
+}
+
 TEST_F(MainWindow, WithoutASelectedRowMarkingAndOpeningDoNothing) {
   SendMessageA(entry_list->hwnd, LVM_SETSELECTIONMARK, 0, -1);
   ASSERT_EQ(entry_list->selected.get(), -1);

@@ -6,6 +6,7 @@
 #include <random>
 #include <thread>
 
+#include "app/status_text.hpp"
 #include "page_generator.hpp"
 
 TEST(ResultCount, ReadsTheLastTotalOnTheMarkerLine) {
@@ -43,4 +44,27 @@ TEST(ResultCount, LongLineOnDefaultStack) {
   });
   worker.join();
   EXPECT_EQ(count, 12);
+}
+
+// The status line's reasons come from texts made for diagnostics: the system's own words
+// after an error code, and the code of a reply's status line.
+TEST(StatusLine, ReasonsInPlainWords) {
+  EXPECT_EQ(network_failure("socket connect error 10061: Connection refused.\r\n"),
+            "Network error: Connection refused.");
+  EXPECT_EQ(network_failure("create socket error 10047: An address family: not supported.\r\n"),
+            "Network error: An address family: not supported.");
+  const std::string unreadable = "The archive's reply could not be read.";
+  EXPECT_EQ(network_failure("malformed http_resp(no \\r\\n\\r\\n)"), unreadable);
+  EXPECT_EQ(network_failure("http_resp body: 12 bytes over"), unreadable);
+  EXPECT_EQ(network_failure("socket connect error 10061: \r\n"), unreadable);
+
+  EXPECT_EQ(reply_failure("HTTP/1.1 200 OK"), "");
+  EXPECT_EQ(reply_failure("HTTP/1.1 500 Internal Server Error"), "The archive answered 500.");
+  EXPECT_EQ(reply_failure("HTTP/1.0 404"), "The archive answered 404.");
+  EXPECT_EQ(reply_failure("HTTP/1.1 20"), unreadable);
+  EXPECT_EQ(reply_failure(""), unreadable);
+
+  EXPECT_EQ(listed_status(1), "1 entry listed.");
+  EXPECT_EQ(failed_status(no_count_failure, 20), "The page had no result count. 20 entries listed.");
+  EXPECT_EQ(cancelled_status(0), "Cancelled before any entry was listed.");
 }

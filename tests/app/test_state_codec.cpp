@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
 #include <new>
 #include <random>
@@ -199,5 +200,69 @@ TEST(StateFile, RandomDamageNeverReadsBeyondTheFile) {
     for (const auto& m : back.cracked_urls) text += m.first.size();
     ASSERT_LE(text, bytes.size());
     ASSERT_LE(back.rows.size(), bytes.size() / 4);
+  }
+}
+
+// The main window's placement comes after every older item, so a file from before reads as
+// one without it, and a reader that stops after the filters reads a new file as it always did.
+TEST(StateFile, PlacementFollowsTheOlderItems) {
+  gui_state_data s = sample();
+  const std::string old_bytes = bytes_of(s);
+  s.placement = window_placement{-8, 20, 640, 480, true};
+  const std::string bytes = bytes_of(s);
+  EXPECT_EQ(bytes, old_bytes + le(-8) + le(20) + le(640) + le(480) + '\1');
+
+  const gui_state_read back = read_bytes(bytes);
+  ASSERT_TRUE(back.placement);
+  EXPECT_EQ(back.placement->x, -8);
+  EXPECT_EQ(back.placement->y, 20);
+  EXPECT_EQ(back.placement->width, 640);
+  EXPECT_EQ(back.placement->height, 480);
+  EXPECT_TRUE(back.placement->maximized);
+  EXPECT_EQ(back.filters[3], 4);
+
+  const gui_state_read old = read_bytes(old_bytes);
+  EXPECT_FALSE(old.placement);
+  EXPECT_EQ(old.filters[3], 4);
+  EXPECT_EQ(old.rows.size(), back.rows.size());
+}
+
+TEST(StateFile, DamagedPlacementIsLeftOutAndTheRestKept) {
+  gui_state_data s = sample();
+  const std::string prefix = bytes_of(s);
+  s.placement = window_placement{100, 50, 500, 300, false};
+  const std::string good = bytes_of(s);
+  auto placement_of = [&](int x, int y, int w, int h, char maximized) {
+    return prefix + le(x) + le(y) + le(w) + le(h) + maximized;
+  };
+  const struct {
+    std::string bytes;
+    const char* what;
+  } damaged[] = {
+      {placement_of(100, 50, 500, 300, 2), "a flag other than 0 or 1"},
+      {placement_of(100, 50, 0, 300, 0), "no width"},
+      {placement_of(100, 50, 500, -300, 0), "a negative height"},
+      {placement_of(100, 50, 12, 300, 0), "a sliver"},
+      {placement_of(100, 50, 500, 40000, 0), "taller than any screen"},
+      {placement_of(-40000, 50, 500, 300, 0), "a corner far off"},
+      {placement_of(INT_MAX, INT_MIN, INT_MAX, INT_MAX, 1), "extremes"},
+  };
+  for (const auto& d : damaged) {
+    const gui_state_read back = read_bytes(d.bytes);
+    EXPECT_FALSE(back.placement) << d.what;
+    EXPECT_EQ(back.filters[3], 4) << d.what;
+  }
+  for (std::size_t cut = prefix.size(); cut < good.size(); ++cut) {
+    const gui_state_read back = read_bytes(good.substr(0, cut));
+    EXPECT_FALSE(back.placement) << "cut " << cut;
+    EXPECT_EQ(back.filters[3], 4) << "cut " << cut;
+  }
+  std::mt19937 rng(5151);
+  for (int i = 0; i < 2000; ++i) {
+    std::string bytes = good;
+    bytes[prefix.size() + rng() % (good.size() - prefix.size())] = static_cast<char>(rng());
+    const gui_state_read back = read_bytes(bytes);
+    ASSERT_TRUE(!back.placement || plausible(*back.placement));
+    ASSERT_EQ(back.title, s.title);
   }
 }

@@ -336,12 +336,14 @@ app_window::~app_window() {
 
 bool app_window::take_children(std::string& missing) {
   labels.clear();
-  title_edit = progress = refresh_button = list = nullptr;
+  title_edit = progress = refresh_button = list = status_label = nullptr;
   for (HWND& c : combos) c = nullptr;
   int combo = 0;
   for (HWND c : child_windows(main)) {
     const std::string cls = class_name(c);
-    if (same_class(cls, "Static")) {
+    if (same_class(cls, "Static") && progress && !status_label) {
+      status_label = c;
+    } else if (same_class(cls, "Static")) {
       labels.push_back(c);
     } else if (same_class(cls, "Edit") && !title_edit) {
       title_edit = c;
@@ -361,6 +363,7 @@ bool app_window::take_children(std::string& missing) {
   if (!progress) missing += " msctls_progress32";
   if (!refresh_button) missing += " Button";
   if (!list) missing += " SysListView32";
+  if (!status_label) missing += " Static(status)";
   return missing.empty();
 }
 
@@ -557,6 +560,12 @@ bool app_window::context_menu(int row, int item, DWORD timeout_ms) {
   // instead would move its selection.
   if (open_menu_of(thread)) return false;
   if (!PostMessageA(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(p.x, p.y))) return false;
+  return choose_in_menu(item, timeout_ms);
+}
+
+HWND app_window::open_menu() const { return open_menu_of(thread); }
+
+bool app_window::choose_in_menu(int item, DWORD timeout_ms) {
   HWND menu = nullptr;
   if (!wait_until([&] { return (menu = open_menu_of(thread)) != nullptr; }, timeout_ms, 10)) return false;
   // The menu loop reads every key message of the program's thread; TranslateMessage turns
@@ -616,6 +625,33 @@ bool app_window::choose_combo(filter_combo which, int index) {
   if (!send(GetParent(combo), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo)))
     return false;
   return barrier() && barrier();
+}
+
+HWND app_window::focus() const {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  return GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+}
+
+bool app_window::press_key(WORD vk, bool shift) {
+  if (GetForegroundWindow() != main) {
+    SetForegroundWindow(main);
+    if (!wait_until([&] { return GetForegroundWindow() == main; }, 5000)) return false;
+  }
+  std::vector<INPUT> keys;
+  auto add = [&](WORD k, DWORD up) {
+    INPUT in = {};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = k;
+    in.ki.wScan = static_cast<WORD>(MapVirtualKeyA(k, MAPVK_VK_TO_VSC));
+    in.ki.dwFlags = up | (k == VK_APPS ? KEYEVENTF_EXTENDEDKEY : 0);
+    keys.push_back(in);
+  };
+  if (shift) add(VK_SHIFT, 0);
+  add(vk, 0);
+  add(vk, KEYEVENTF_KEYUP);
+  if (shift) add(VK_SHIFT, KEYEVENTF_KEYUP);
+  return SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT)) == keys.size();
 }
 
 bool app_window::post_close() { return PostMessageA(main, WM_CLOSE, 0, 0) != 0; }

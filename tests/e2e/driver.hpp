@@ -1,9 +1,9 @@
 #pragma once
 // Drives the built program from outside, the way a user would, through its native windows:
 // start it, find its main window and controls, press Refresh, read the list, choose popup
-// menu items, double-click rows, close it. Everything crosses the process boundary, so
-// controls whose messages carry pointers (the list view) get their buffers inside the
-// program's own address space.
+// menu items, double-click rows, press keys, close it. Everything crosses the process
+// boundary, so controls whose messages carry pointers (the list view) get their buffers
+// inside the program's own address space.
 //
 // Sections:
 //   -- files and paths --
@@ -177,6 +177,20 @@ class app_window {
   // CB_SETCURSEL plus the CBN_SELCHANGE a user's choice would send, then a barrier.
   bool choose_combo(filter_combo which, int index);
 
+  // -- the keyboard and the status line --
+  // The window with the keyboard focus in the program's window thread, or null.
+  HWND focus() const;
+  // Presses and releases `vk` as a user does, with Shift held when `shift` is set: real input
+  // (SendInput) to the main window, which is brought to the front first. The program takes
+  // it in its own time: callers wait for its effect.
+  bool press_key(WORD vk, bool shift = false);
+  // The visible popup menu of the program's window thread, or null.
+  HWND open_menu() const;
+  // Waits for a popup menu to open, chooses the `item`-th entry (1-based; 0 dismisses it
+  // with Escape) and waits for it to close.
+  bool choose_in_menu(int item, DWORD timeout_ms = 10000);
+  std::string status_text() const { return window_text(status_label); }
+
   // Posts WM_CLOSE to the main window.
   bool post_close();
 
@@ -189,6 +203,8 @@ class app_window {
   DWORD thread = 0;
   HANDLE process = nullptr;
   std::vector<HWND> labels;
+  // The label below the progress bar.
+  HWND status_label = nullptr;
   HWND title_edit = nullptr;
   HWND combos[5] = {};
   HWND progress = nullptr;

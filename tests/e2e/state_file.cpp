@@ -90,6 +90,9 @@ bool parse_state(const std::string& bytes, state_file& out, std::string& error) 
   }
   ok = ok && r.int32(out.selected, "the selected row") && r.text(out.title, "the title");
   for (int i = 0; ok && i < 4; ++i) ok = r.int32(out.filters[i], "a filter selection");
+  out.has_placement = ok && r.at != bytes.size();
+  for (int i = 0; out.has_placement && ok && i < 4; ++i) ok = r.int32(out.placement[i], "the placement");
+  if (out.has_placement && ok) ok = r.byte(out.maximized, "the maximized flag");
   if (ok && r.at != bytes.size()) ok = r.fail(std::to_string(bytes.size() - r.at) + " bytes left over");
   error = r.error;
   return ok;
@@ -115,6 +118,10 @@ std::string write_state(const state_file& s) {
   put_int(out, s.selected);
   put_text(out, s.title);
   for (int f : s.filters) put_int(out, f);
+  if (s.has_placement) {
+    for (int v : s.placement) put_int(out, v);
+    out += static_cast<char>(s.maximized);
+  }
   return out;
 }
 

@@ -2,7 +2,8 @@
 // The program's state file, read and written independently of the program: little-endian
 // 32-bit integers, strings as a length and their bytes, no header. In order: the marks
 // (url, one byte each), the rows (each a count of key and tagged-value pairs), the list's
-// selected row, the title filter, and four filter selections.
+// selected row, the title filter, four filter selections, and in files written since it
+// came, the main window's placement.
 
 #include <cstddef>
 #include <map>
@@ -25,6 +26,10 @@ struct state_file {
   int selected = -1;
   std::string title;
   int filters[4] = {-1, -1, -1, -1};  // difficulty, platform, language, type
+  // x, y, width, height and the maximized byte; written only when `has_placement`.
+  bool has_placement = false;
+  int placement[4] = {0, 0, 0, 0};
+  unsigned char maximized = 0;
 
   // Byte offsets where the marks end and where each row ends, for cutting a file short at
   // known places.
@@ -33,7 +38,7 @@ struct state_file {
 };
 
 // Reads `bytes` strictly: false (with `error`) if anything is missing, a length runs past
-// the end, or bytes are left over.
+// the end, or bytes are left over (other than a whole placement).
 bool parse_state(const std::string& bytes, state_file& out, std::string& error);
 std::string write_state(const state_file& s);
 

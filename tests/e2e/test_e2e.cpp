@@ -7,6 +7,8 @@
 //   -- paging, form and cookie --
 //   -- cancel and network failures --
 //   -- the state file --
+//   -- the keyboard --
+//   -- the status line --
 //   -- opening entries in the browser --
 
 #include <gtest/gtest.h>
@@ -172,6 +174,12 @@ class E2E : public testing::Test {
     ASSERT_GE(app->refresh(refresh_ms), 0)
         << "no idle state after Refresh; button \"" << app->button_text() << "\"; output:\n"
         << output();
+  }
+
+  // Waits for the keyboard focus to reach `want`.
+  void expect_focus(HWND want, const char* what) {
+    EXPECT_TRUE(e2e::wait_until([&] { return app->focus() == want; }, 10000))
+        << "focus not on " << what << " but " << app->focus();
   }
 
   std::vector<std::string> names() const { return column(app->rows(), 0); }
@@ -769,6 +777,198 @@ TEST_F(E2E, ClosingDuringARefreshSavesACompleteFile) {
   EXPECT_EQ(2u, server_log().size());
 }
 
+// The window's rectangle on the screen: left, top, width and height.
+std::string place_of(HWND w) {
+  RECT r = {};
+  GetWindowRect(w, &r);
+  return std::to_string(r.left) + ", " + std::to_string(r.top) + ", " + std::to_string(r.right - r.left) + ", " +
+         std::to_string(r.bottom - r.top);
+}
+
+TEST_F(E2E, WindowPlacementSurvivesARestart) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  const std::string first = place_of(app->main);
+  EXPECT_NE(std::string::npos, first.find(", 500, 300")) << first;
+  ASSERT_TRUE(SetWindowPos(app->main, nullptr, 130, 90, 620, 410, SWP_NOZORDER | SWP_NOACTIVATE));
+  const std::string moved = "130, 90, 620, 410";
+  ASSERT_TRUE(e2e::wait_until([&] { return place_of(app->main) == moved; }, 10000)) << place_of(app->main);
+  ASSERT_NO_FATAL_FAILURE(close_app());
+  e2e::state_file s;
+  ASSERT_NO_FATAL_FAILURE(read_state(s));
+  ASSERT_TRUE(s.has_placement);
+  EXPECT_EQ((std::vector<int>{130, 90, 620, 410}), std::vector<int>(s.placement, s.placement + 4));
+  EXPECT_EQ(0, s.maximized);
+
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  EXPECT_EQ(moved, place_of(app->main));
+  ShowWindow(app->main, SW_MAXIMIZE);
+  ASSERT_TRUE(e2e::wait_until([&] { return IsZoomed(app->main) != FALSE; }, 10000));
+  ASSERT_NO_FATAL_FAILURE(close_app());
+
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  EXPECT_TRUE(IsZoomed(app->main)) << "maximized again";
+  ShowWindow(app->main, SW_RESTORE);
+  EXPECT_TRUE(e2e::wait_until([&] { return place_of(app->main) == moved; }, 10000))
+      << "restored to " << place_of(app->main);
+  ASSERT_NO_FATAL_FAILURE(close_app());
+
+  // A place no monitor shows: the default one, as at the first start.
+  ASSERT_NO_FATAL_FAILURE(read_state(s));
+  s.placement[0] = s.placement[1] = 20000;
+  s.maximized = 0;
+  ASSERT_TRUE(e2e::write_file(state_path(), e2e::write_state(s)));
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  EXPECT_EQ(first, place_of(app->main));
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+// -- the keyboard --
+
+TEST_F(E2E, TabVisitsTheControlsInOrder) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  const std::vector<HWND> order = {app->title_edit, app->combos[0], app->combos[1], app->combos[2],
+                                   app->combos[3],  app->combos[4], app->refresh_button, app->list};
+  ASSERT_NO_FATAL_FAILURE(expect_focus(order[0], "the title at start"));
+  for (std::size_t i = 1; i <= order.size(); ++i) {
+    SCOPED_TRACE("Tab " + std::to_string(i));
+    ASSERT_TRUE(app->press_key(VK_TAB));
+    ASSERT_NO_FATAL_FAILURE(expect_focus(order[i % order.size()], "the next control"));
+    EXPECT_EQ(BS_DEFPUSHBUTTON, GetWindowLongA(app->refresh_button, GWL_STYLE) & BS_TYPEMASK)
+        << "Refresh keeps the default button's frame";
+  }
+  for (std::size_t i = order.size(); i-- > 0;) {
+    SCOPED_TRACE("Shift+Tab to " + std::to_string(i));
+    ASSERT_TRUE(app->press_key(VK_TAB, true));
+    ASSERT_NO_FATAL_FAILURE(expect_focus(order[i], "the previous control"));
+  }
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+TEST_F(E2E, EnterInTheTitleOrAFilterRefreshes) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  set_faults("{\"total\": 5}");
+  ASSERT_NO_FATAL_FAILURE(expect_focus(app->title_edit, "the title"));
+  ASSERT_TRUE(app->set_title("tiny"));
+  ASSERT_TRUE(app->press_key(VK_RETURN));
+  ASSERT_TRUE(e2e::wait_until([&] { return app->row_count() == 5 && app->idle(); }, refresh_ms));
+  std::vector<logged_request> log = server_log();
+  ASSERT_EQ(1u, log.size());
+  EXPECT_EQ("tiny", log[0].form["title"]);
+
+  reset_server();
+  set_faults("{\"total\": 3}");
+  ASSERT_TRUE(app->press_key(VK_TAB));
+  ASSERT_NO_FATAL_FAILURE(expect_focus(app->combos[e2e::difficulty], "the difficulty filter"));
+  ASSERT_TRUE(app->press_key(VK_RETURN));
+  ASSERT_TRUE(e2e::wait_until([&] { return app->row_count() == 3 && app->idle(); }, refresh_ms));
+  EXPECT_EQ(1u, server_log().size());
+  EXPECT_EQ(0, app->combo_selection(e2e::difficulty)) << "Enter chose nothing in the box";
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+TEST_F(E2E, F5RefreshesFromTheList) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  set_faults("{\"total\": 5}");
+  ASSERT_NO_FATAL_FAILURE(expect_focus(app->title_edit, "the title"));
+  ASSERT_TRUE(app->press_key(VK_TAB, true));
+  ASSERT_NO_FATAL_FAILURE(expect_focus(app->list, "the list"));
+  ASSERT_TRUE(app->press_key(VK_F5));
+  ASSERT_TRUE(e2e::wait_until([&] { return app->row_count() == 5 && app->idle(); }, refresh_ms));
+  EXPECT_EQ(1u, server_log().size());
+  EXPECT_EQ(app->list, app->focus());
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+TEST_F(E2E, EscCancelsARunningRefresh) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  set_faults("{\"total\": 45, \"delay_ms\": 8000, \"delay_from\": 1}");
+  ASSERT_TRUE(app->press_key(VK_F5));
+  ASSERT_TRUE(e2e::wait_until([&] { return app->row_count() == 20 && server_log().size() == 2; }, refresh_ms));
+  EXPECT_EQ("Loading", app->button_text());
+  EXPECT_EQ("Loading page 2 of 3...", app->status_text());
+  ASSERT_TRUE(app->press_key(VK_ESCAPE));
+  ASSERT_TRUE(app->wait_idle(refresh_ms)) << app->button_text();
+  EXPECT_EQ(2u, server_log().size());
+  EXPECT_EQ(20, app->row_count());
+  EXPECT_EQ("Cancelled after 20 entries.", app->status_text());
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+TEST_F(E2E, MenuKeysOpenTheMarkMenuAtTheSelectedRow) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  set_faults("{\"total\": 25}");
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  ASSERT_EQ(-1, app->selection_mark());
+  ASSERT_NO_FATAL_FAILURE(expect_focus(app->refresh_button, "Refresh, clicked"));
+  ASSERT_TRUE(app->press_key(VK_TAB));
+  ASSERT_NO_FATAL_FAILURE(expect_focus(app->list, "the list"));
+  // No selected row: no menu. Had one opened, its loop would take the Tab that follows.
+  ASSERT_TRUE(app->press_key(VK_APPS));
+  ASSERT_TRUE(app->press_key(VK_TAB));
+  ASSERT_NO_FATAL_FAILURE(expect_focus(app->title_edit, "the title"));
+  EXPECT_EQ(nullptr, app->open_menu());
+
+  ASSERT_TRUE(app->click_row(12));
+  RECT menu = {};
+  POINT corner = {};
+  ASSERT_TRUE(app->row_point(12, corner));
+  ClientToScreen(app->list, &corner);
+  const struct {
+    WORD vk;
+    bool shift;
+    int item;
+    const char* done;
+  } keys[] = {{VK_APPS, false, 1, "Yes"}, {VK_F10, true, 2, ""}};
+  for (const auto& k : keys) {
+    SCOPED_TRACE(k.vk == VK_APPS ? "the context-menu key" : "Shift+F10");
+    SetCursorPos(5, 5);  // far from the row: the menu must not follow the pointer
+    ASSERT_TRUE(app->press_key(k.vk, k.shift));
+    ASSERT_TRUE(e2e::wait_until([&] { return app->open_menu() != nullptr; }, 10000));
+    GetWindowRect(app->open_menu(), &menu);
+    EXPECT_GT(menu.top, corner.y) << "below the row";
+    EXPECT_LT(menu.top, corner.y + 40) << "right below the row";
+    EXPECT_GT(menu.left, 20) << "not at the pointer";
+    ASSERT_TRUE(app->choose_in_menu(k.item));
+    EXPECT_EQ(k.done, app->cell(12, 1));
+  }
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+// -- the status line --
+
+TEST_F(E2E, StatusLineSaysWhatTheLastRefreshDid) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  EXPECT_EQ("No entries restored from the last session.", app->status_text());
+  const struct {
+    const char* faults;
+    const char* status;
+  } cases[] = {
+      {"{\"total\": 45}", "45 entries listed."},
+      {"{\"total\": 0}", "No entries match the filters."},
+      {"{\"status\": 500}", "The archive answered 500. No entries listed."},
+      {"{\"no_count\": true}", "The page had no result count. 20 entries listed."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.faults);
+    reset_server();
+    set_faults(c.faults);
+    ASSERT_NO_FATAL_FAILURE(refresh());
+    EXPECT_EQ(c.status, app->status_text());
+  }
+  std::string error;
+  ASSERT_TRUE(server_command("server-stop", error)) << error;
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  EXPECT_EQ("Network error: Connection refused. No entries listed.", app->status_text());
+  ASSERT_TRUE(server_command("server-start", error)) << error;
+  set_faults("{\"total\": 21}");
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  ASSERT_NO_FATAL_FAILURE(close_app());
+
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  EXPECT_EQ("21 entries restored from the last session.", app->status_text());
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
 // -- opening entries in the browser --
 
 class BrowserE2E : public E2E {
@@ -816,6 +1016,28 @@ TEST_F(BrowserE2E, OnlyPagesOfTheSiteAreOpened) {
   // The launcher runs apart from the program: give a hostile address time to show up too.
   Sleep(3000);
   EXPECT_EQ(std::vector<std::string>{std::string("http://") + archive_host + entries[1].url}, opened());
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+TEST_F(BrowserE2E, EnterOnARowOpensItAsADoubleClickDoes) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  set_faults("{\"total\": 3, \"first_url\": \"//evil.example/\"}");
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  const std::vector<entry> entries = replay(server_log(), "{\"total\": 3}");
+  ASSERT_EQ(3u, entries.size());
+  reset_server();
+  // A page of the site, then a link off it. Keys are input, which the program takes after
+  // the posted clicks: each key is seen to take effect before the next click.
+  ASSERT_TRUE(app->click_row(1));
+  ASSERT_TRUE(app->press_key(VK_RETURN));
+  ASSERT_TRUE(e2e::wait_until([&] { return !opened().empty(); }, 30000)) << "the good page was not opened";
+  ASSERT_TRUE(app->click_row(0));
+  ASSERT_TRUE(app->press_key(VK_RETURN));
+  ASSERT_TRUE(app->press_key(VK_TAB));
+  ASSERT_NO_FATAL_FAILURE(expect_focus(app->title_edit, "the title, after Enter on the list"));
+  Sleep(3000);  // as above
+  EXPECT_EQ(std::vector<std::string>{std::string("http://") + VEX_E2E_HOST + entries[1].url}, opened());
+  EXPECT_TRUE(server_log().empty()) << "Enter on a row starts no refresh";
   ASSERT_NO_FATAL_FAILURE(close_app());
 }
 

@@ -69,8 +69,15 @@ class panel : public container<> {
 };
 
 // The top-level window: its WM_DESTROY ends the message loop.
+//
+// Keyboard: with WS_EX_CONTROLPARENT in its record's extended style the message loop gives
+// it dialog navigation (gui/base/message_loop.hpp); it then keeps the focused control across
+// deactivation, as a dialog does, and starts at its first tab stop.
 class window : public panel {
  public:
+  ~window();
+
+  void create() override;
   void dispatch(wnd_msg& m) override;
 
   // Runs `f` on the thread that owns the native window and returns when it has run, so
@@ -85,6 +92,18 @@ class window : public panel {
   // destroyed `f` is dropped, and so is every task still queued then. Any thread.
   void post(std::function<void()> f);
 
+  // The key `vk` with `modifiers` (0, or FSHIFT, FCONTROL and FALT combined) pressed anywhere
+  // in the window raises `on_command` with `id` before the focused control sees the key.
+  void add_accelerator(BYTE modifiers, WORD vk, WORD id);
+
+  // The push button that Enter presses wherever the focus is, unless the focused control
+  // keeps Enter for itself; it gets the default button's frame and the control id IDOK.
+  void set_default_button(const std::shared_ptr<wnd32>& button);
+
+  // WM_COMMAND that no control sent -> on_command(LOWORD(wParam)): an accelerator's id, or
+  // IDCANCEL for Esc under dialog navigation.
+  signal<void(int)> on_command;
+
  private:
   void run_posted();
   void drop_posted();
@@ -97,6 +116,16 @@ class window : public panel {
   bool closed = false;
   // The window thread's timer that looks for tasks is running. Window thread only.
   bool polling = false;
+
+  void apply_default_button();
+  void restore_focus();
+
+  std::vector<ACCEL> accelerators;
+  HACCEL accelerator_table = nullptr;
+  int accelerator_filter = -1;
+  std::shared_ptr<wnd32> default_button;
+  // The control that had the focus when the window was last deactivated.
+  HWND last_focus = nullptr;
 };
 
 std::shared_ptr<window> make_window();

@@ -1,6 +1,7 @@
 #include "gui/widget/events.hpp"
 
 #include <windows.h>
+#include <commctrl.h>
 
 namespace gui {
 namespace event {
@@ -91,6 +92,14 @@ void combo::dispatch(wnd_msg& m) {
 }
 
 bool combo::hears(int code) const { return code == CBN_SELCHANGE; }
+
+void list::dispatch(wnd_msg& m) {
+  base::dispatch(m);
+  // WM_USER + NM_RETURN -> on_return()
+  if (m.msg == reflected_message(NM_RETURN)) on_return.fire();
+}
+
+bool list::hears(int code) const { return code == NM_RETURN; }
 
 }  // namespace event
 }  // namespace gui

@@ -66,5 +66,13 @@ class combo : public base {
   signal<void()> on_select;
 };
 
+// Enter on a row arrives as NM_RETURN reflected by the container: WM_USER + NM_RETURN.
+class list : public base {
+ public:
+  void dispatch(wnd_msg& m) override;
+  bool hears(int code) const override;
+  signal<void()> on_return;
+};
+
 }  // namespace event
 }  // namespace gui

@@ -67,6 +67,42 @@ list_view_ex::list_view_ex() {
   // Nothing follows `columns`: they must be complete before the window exists.
 }
 
+void list_view_ex::dispatch(wnd_msg& m) {
+  if (m.msg == WM_GETDLGCODE) keep_enter(m);
+  if (m.msg == WM_SETFOCUS) focus_a_row();
+  wnd_base<event::list>::dispatch(m);
+}
+
+// WM_GETDLGCODE for Enter: a list that acts on Enter (`on_return`) keeps the key, which dialog
+// navigation would otherwise give to the default button.
+void list_view_ex::keep_enter(wnd_msg& m) {
+  const MSG* key = reinterpret_cast<const MSG*>(m.lparam);
+  if (events.on_return.handlers.empty() || !key || key->message != WM_KEYDOWN || key->wParam != VK_RETURN)
+    return;
+  m.result = CallWindowProcA(old_proc, hwnd, m.msg, m.wparam, m.lparam) | DLGC_WANTMESSAGE;
+  m.handled = true;
+}
+
+// WM_SETFOCUS: a list reached with the keyboard and no focused row (rows filled or selected
+// from code) shows the focus at the selected row, else at the first, and the arrows and Enter
+// start there. Focusing selects nothing, and leaves no selection mark where there was none
+// (the list would otherwise put one on the first focused row).
+void list_view_ex::focus_a_row() {
+  if (rows.size() == 0 || SendMessageA(hwnd, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED) >= 0)
+    return;
+  const int mark = get_selection();
+  set_state(mark >= 0 ? mark : 0, LVIS_FOCUSED, LVIS_FOCUSED);
+  SendMessageA(hwnd, LVM_SETSELECTIONMARK, 0, static_cast<LPARAM>(mark));
+}
+
+void list_view_ex::set_state(int index, UINT state, UINT mask) {
+  LVITEMA item = {};
+  item.mask = LVIF_STATE;
+  item.state = state;
+  item.stateMask = mask;
+  SendMessageA(hwnd, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+}
+
 int list_view_ex::column_count() {
   HWND header = reinterpret_cast<HWND>(SendMessageA(hwnd, LVM_GETHEADER, 0, 0));
   return static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
@@ -144,11 +180,7 @@ int list_view_ex::get_selection() {
 
 void list_view_ex::select(int index) {
   SendMessageA(hwnd, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
-  LVITEMA state = {};
-  state.mask = LVIF_STATE;
-  state.state = LVIS_SELECTED;
-  state.stateMask = LVIS_SELECTED;
-  SendMessageA(hwnd, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&state));
+  set_state(index, LVIS_SELECTED, LVIS_SELECTED);
   // Setting the state alone leaves the mark where it was (-1 in a fresh list), and the mark
   // is what `selected` reads back.
   SendMessageA(hwnd, LVM_SETSELECTIONMARK, 0, static_cast<LPARAM>(index));
@@ -209,6 +241,15 @@ bool list_view_ex::answer_notification(wnd_msg& m, int code) {
     default:
       return false;
   }
+}
+
+gui::rect list_view_ex::row_rect(int index) {
+  SendMessageA(hwnd, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
+  RECT r = {};
+  r.left = LVIR_BOUNDS;
+  if (!SendMessageA(hwnd, LVM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&r)))
+    return gui::rect{0, 0, 0, 0};
+  return gui::rect{r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
 std::shared_ptr<list_view_ex> make_list_view_ex() {

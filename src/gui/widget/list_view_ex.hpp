@@ -29,9 +29,11 @@ struct list_view_ex : base {
 
 }  // namespace initor
 
-class list_view_ex : public wnd_base<event::base> {
+class list_view_ex : public wnd_base<event::list> {
  public:
   list_view_ex();
+
+  void dispatch(wnd_msg& m) override;
 
   std::string class_name() override { return "syslistview32"; }
 
@@ -49,6 +51,8 @@ class list_view_ex : public wnd_base<event::base> {
   // The control's selection mark, -1 when there is none.
   int get_selection();
   void select(int index);
+  // The row's rectangle in the list's client coordinates, scrolled into view first.
+  gui::rect row_rect(int index);
 
   // The rows on screen: [first, end), clipped to `rows`.
   struct row_range {
@@ -67,6 +71,9 @@ class list_view_ex : public wnd_base<event::base> {
   property<int> selected;
 
  private:
+  void keep_enter(wnd_msg& m);
+  void focus_a_row();
+  void set_state(int index, UINT state, UINT mask);
   int column_count();
   void add_native_columns();
   // The text of one cell, "" for a cell the models do not have.

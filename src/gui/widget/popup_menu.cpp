@@ -12,6 +12,10 @@ void popup_menu::add_item(const std::string& text, int id) {
   AppendMenuA(hmenu, MF_STRING, static_cast<UINT_PTR>(id), text.c_str());
 }
 
+void popup_menu::check(int id, bool checked) {
+  CheckMenuItem(hmenu, static_cast<UINT>(id), MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
 void popup_menu::show(int x, int y) {
   const std::shared_ptr<window>& owner = menu_owner();
   const int cmd = static_cast<int>(TrackPopupMenu(hmenu, TPM_RETURNCMD, x, y, 0, owner->hwnd, nullptr));

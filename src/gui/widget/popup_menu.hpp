@@ -18,6 +18,8 @@ class popup_menu {
   popup_menu();
 
   void add_item(const std::string& text, int id);
+  // Shows or clears the check mark of the item `id`.
+  void check(int id, bool checked);
   // Blocks in Windows' menu loop until the menu closes, then calls `on_command` with the
   // chosen id, or 0 when the menu was dismissed.
   void show(int x, int y);
