@@ -44,7 +44,8 @@ void refresh_state::finish() {
   HANDLE running = worker.thread_handle;
   if (!running || WaitForSingleObject(running, 0) != WAIT_TIMEOUT) return;
   cancel();
-  // The worker may be inside a message it sent to this thread; keep handling those.
+  // The worker sends nothing to this thread any more, but keep the queue moving while it
+  // ends, so that nothing else waiting on this thread stalls for the length of a time-out.
   while (MsgWaitForMultipleObjects(1, &running, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);

@@ -27,9 +27,8 @@ struct refresh_state : statable<refresh_state> {
   // no press cancelled it. Window thread.
   bool shows(unsigned refresh) const { return refresh == refresh_id && !cancel_requested; }
 
-  // Cancels a refresh still running and waits for its worker, handling the messages the
-  // worker may be sending meanwhile; for the end of the program, before the objects the
-  // worker uses are destroyed.
+  // Cancels a refresh still running and waits for its worker, handling messages meanwhile;
+  // for the end of the program, before the objects the worker uses are destroyed.
   void finish();
 
   threading::thread worker;

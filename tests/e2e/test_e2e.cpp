@@ -1036,7 +1036,7 @@ TEST_F(BrowserE2E, EnterOnARowOpensItAsADoubleClickDoes) {
   ASSERT_TRUE(app->press_key(VK_TAB));
   ASSERT_NO_FATAL_FAILURE(expect_focus(app->title_edit, "the title, after Enter on the list"));
   Sleep(3000);  // as above
-  EXPECT_EQ(std::vector<std::string>{std::string("http://") + VEX_E2E_HOST + entries[1].url}, opened());
+  EXPECT_EQ(std::vector<std::string>{std::string("http://") + archive_host + entries[1].url}, opened());
   EXPECT_TRUE(server_log().empty()) << "Enter on a row starts no refresh";
   ASSERT_NO_FATAL_FAILURE(close_app());
 }

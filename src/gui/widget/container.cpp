@@ -36,8 +36,7 @@ void reflect(wnd_msg& m, const std::vector<std::shared_ptr<wnd32>>& children) {
 }
 
 namespace {
-// Private to `window::call` (wParam carries the function) and `window::post`.
-constexpr UINT call_message = WM_APP + 0x3c1;
+// Private to `window::post`.
 constexpr UINT posted_message = WM_APP + 0x3c2;
 // While tasks keep coming, the window thread looks for more this often instead of being woken
 // for each: posting a message costs the poster more than the task often does.
@@ -57,10 +56,6 @@ void window::create() {
 
 void window::dispatch(wnd_msg& m) {
   switch (m.msg) {
-    case call_message:
-      (*reinterpret_cast<const std::function<void()>*>(m.wparam))();
-      m.handled = true;
-      return;
     // WM_COMMAND without a control -> on_command(LOWORD(wParam)); a control's is reflected
     case WM_COMMAND:
       if (m.lparam == 0) {
@@ -142,14 +137,6 @@ void window::apply_default_button() {
   // default button by the id that DM_GETDEFID gives.
   SetWindowLongPtrA(default_button->hwnd, GWLP_ID, IDOK);
   SendMessageA(default_button->hwnd, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
-}
-
-void window::call(const std::function<void()>& f) {
-  if (!hwnd) {
-    f();
-    return;
-  }
-  SendMessageA(hwnd, call_message, reinterpret_cast<WPARAM>(&f), 0);
 }
 
 void window::post(std::function<void()> f) {

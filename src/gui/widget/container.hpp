@@ -80,11 +80,6 @@ class window : public panel {
   void create() override;
   void dispatch(wnd_msg& m) override;
 
-  // Runs `f` on the thread that owns the native window and returns when it has run, so
-  // that another thread can change what the window thread reads without a lock. Before
-  // the window exists `f` runs at once; once it is destroyed `f` does not run.
-  void call(const std::function<void()>& f);
-
   // Hands `f` to the thread that owns the native window without waiting for it: it runs
   // later, from the message loop, after everything posted before it. Only the first of a
   // stream of tasks posts a message; while more come the window thread looks for them every

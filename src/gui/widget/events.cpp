@@ -99,7 +99,7 @@ void list::dispatch(wnd_msg& m) {
   if (m.msg == reflected_message(NM_RETURN)) on_return.fire();
 }
 
-bool list::hears(int code) const { return code == NM_RETURN; }
+bool list::hears(int code) const { return code == static_cast<int>(NM_RETURN); }
 
 }  // namespace event
 }  // namespace gui

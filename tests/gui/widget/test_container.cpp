@@ -273,39 +273,6 @@ TEST(Container, WindowKeptByACloseHandlerElseClosingEndsTheLoop) {
   EXPECT_FALSE(IsWindow(w->hwnd));
 }
 
-// Another thread hands work to the window thread and waits for it; before the window exists
-// the work runs at once, and once the window is gone it does not run at all.
-TEST(Container, CallRunsOnTheWindowThread) {
-  auto w = make_main();
-  DWORD ran_on = 0;
-  w->call([&] { ran_on = GetCurrentThreadId(); });
-  EXPECT_EQ(ran_on, GetCurrentThreadId());
-
-  w->create();
-  ran_on = 0;
-  bool returned_after_run = false;
-  HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  std::thread worker([&] {
-    w->call([&] { ran_on = GetCurrentThreadId(); });
-    returned_after_run = ran_on != 0;
-    SetEvent(done);
-  });
-  while (MsgWaitForMultipleObjects(1, &done, FALSE, 10000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
-    test::pump();
-  worker.join();
-  CloseHandle(done);
-  EXPECT_EQ(ran_on, GetCurrentThreadId());
-  EXPECT_TRUE(returned_after_run);
-
-  DestroyWindow(w->hwnd);
-  MSG quit;  // the top-level window's end posted one; this test runs no loop to take it
-  PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
-  bool ran = false;
-  std::thread late([&] { w->call([&] { ran = true; }); });
-  late.join();
-  EXPECT_FALSE(ran);
-}
-
 // Another thread hands work over without waiting: it runs later on the window thread, in
 // order, a whole stream of it for one posted message; what is still queued when the window
 // goes is freed, never run.
