@@ -4,6 +4,47 @@
 
 namespace net {
 
+http::~http() {
+  if (!watchdog) return;
+  SetEvent(watchdog_stop);
+  WaitForSingleObject(watchdog, INFINITE);
+  CloseHandle(watchdog);
+  CloseHandle(watchdog_wake);
+  CloseHandle(watchdog_stop);
+}
+
+void http::wake_watchdog() {
+  if (!watchdog) {
+    watchdog_wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    watchdog_stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    watchdog = CreateThread(nullptr, 0, &http::watch, this, 0, nullptr);
+  }
+  SetEvent(watchdog_wake);
+}
+
+DWORD WINAPI http::watch(void* self_pointer) {
+  http& self = *static_cast<http*>(self_pointer);
+  HANDLE wake_or_stop[2] = {self.watchdog_stop, self.watchdog_wake};
+  for (;;) {
+    if (WaitForMultipleObjects(2, wake_or_stop, FALSE, INFINITE) == WAIT_OBJECT_0) return 0;
+    DWORD quiet_since = GetTickCount();
+    for (;;) {
+      if (WaitForSingleObject(self.watchdog_stop, watch_slice_ms) == WAIT_OBJECT_0) return 0;
+      const DWORD now = GetTickCount();
+      const DWORD since = self.read_since;
+      if (since == 0) {
+        if (now - quiet_since >= watch_idle_ms) break;
+        continue;
+      }
+      quiet_since = now;
+      if (now - since >= static_cast<DWORD>(self.read_timeout_ms)) {
+        self.read_timed_out = true;
+        if (auto s = self.current()) s->close();
+      }
+    }
+  }
+}
+
 std::shared_ptr<tcp_socket<char>> http::current() {
   std::lock_guard<std::mutex> lock(guard);
   return socket;
@@ -22,6 +63,8 @@ void http::connect() {
   if (previous) previous->close();
   previous.reset();
   fresh->set_remote(host, port);
+  read_timed_out = false;
+  wake_watchdog();
   {
     // Opening under the lock orders it against `close`: either the cancel comes first and
     // no handle is opened, or it finds the handle and closes it.
@@ -71,13 +114,15 @@ void http::post(const std::string& path, const std::string& body, http_headers f
 }
 
 std::string http::next_piece() {
-  if (auto s = current()) {
-    if (s->wait_readable(read_timeout_ms) == tcp_socket<char>::wait_result::timed_out)
-      throw net_exception("http_resp timed out (no byte for " + std::to_string(read_timeout_ms) +
-                          " ms)");
-  }
-  // A socket closed meanwhile reads nothing, which the reading reports.
-  return recv(static_cast<int>(read_piece_bytes));
+  read_since = GetTickCount() | 1;
+  // A socket closed meanwhile (a cancel, or the watchdog) reads nothing, which the reading
+  // reports unless the watchdog closed it.
+  std::string piece = recv(static_cast<int>(read_piece_bytes));
+  read_since = 0;
+  if (piece.empty() && read_timed_out)
+    throw net_exception("http_resp timed out (no byte for " + std::to_string(read_timeout_ms) +
+                        " ms)");
+  return piece;
 }
 
 http_resp http::read_response() {

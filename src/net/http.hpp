@@ -2,6 +2,9 @@
 // The HTTP/1.1 client: one keep-alive connection to one server, POST requests of form
 // bodies and whole responses read back.
 
+#include <windows.h>
+
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,10 +17,15 @@ namespace net {
 // A reply that stops (before its first byte or in the middle) is given up after this long
 // without a byte.
 constexpr int read_timeout_default_ms = 30 * 1000;
+// How often the read watchdog looks at a read in progress, and how long it watches a
+// connection that reads nothing before it sleeps until the next connect.
+constexpr DWORD watch_slice_ms = 50;
+constexpr DWORD watch_idle_ms = 5 * 1000;
 
 class http {
  public:
   http() = default;
+  ~http();
   http(const http&) = delete;
   http& operator=(const http&) = delete;
 
@@ -62,6 +70,20 @@ class http {
   std::mutex guard;
   // The next piece of the response, once one arrives within `read_timeout_ms`.
   std::string next_piece();
+
+  // The read time-out. A wait call before every read (select) costs about as much as the
+  // read itself under Wine, so reads block plainly and a watchdog thread closes the socket
+  // of a read that has waited too long, the way a cancel does; started at the first
+  // connect, asleep between connections.
+  void wake_watchdog();
+  static DWORD WINAPI watch(void* self);
+  HANDLE watchdog = nullptr;
+  HANDLE watchdog_wake = nullptr;
+  HANDLE watchdog_stop = nullptr;
+  // When the read in progress began (GetTickCount, never 0), 0 while none is.
+  std::atomic<DWORD> read_since{0};
+  // The watchdog ended the current connection's read.
+  std::atomic<bool> read_timed_out{false};
   // Set by `close`, cleared by `clear_cancel` only: a cancel that lands before the new
   // socket has a handle, or before `connect` is even called, must still stop that connect.
   bool cancelled = false;

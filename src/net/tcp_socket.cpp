@@ -29,11 +29,11 @@ namespace {
 
 using wait_result = tcp_socket<char>::wait_result;
 
-// Waits in short slices, so that a close by another thread is noticed even where closing
-// does not wake `select`: the handle is read again after every slice. For a connect in
-// progress the socket counts as ready once it is writable (connected) or in the exception
-// set (failed; SO_ERROR says why).
-wait_result wait_for(const std::atomic<SOCKET>& handle, bool connecting, int timeout_ms) {
+// Waits for a connect in progress in short slices, so that a close by another thread is
+// noticed even where closing does not wake `select`: the handle is read again after every
+// slice. The socket counts as ready once it is writable (connected) or in the exception set
+// (failed; SO_ERROR says why).
+wait_result wait_for_connect(const std::atomic<SOCKET>& handle, int timeout_ms) {
   const DWORD start = GetTickCount();
   for (;;) {
     const SOCKET h = handle;
@@ -47,8 +47,7 @@ wait_result wait_for(const std::atomic<SOCKET>& handle, bool connecting, int tim
     FD_SET(h, &ready);
     FD_SET(h, &failed);
     timeval limit = {0, static_cast<long>(slice * 1000)};
-    const int n = connecting ? select(0, nullptr, &ready, &failed, &limit)
-                             : select(0, &ready, nullptr, nullptr, &limit);
+    const int n = select(0, nullptr, &ready, &failed, &limit);
     if (handle != h || n == SOCKET_ERROR) return wait_result::closed;
     if (n > 0) return wait_result::ready;
   }
@@ -71,7 +70,7 @@ void tcp_socket<char>::connect_open(int timeout_ms) {
   if (::connect(h, reinterpret_cast<const sockaddr*>(&remote), 16) != 0) {
     const int code = WSAGetLastError();
     if (code != WSAEWOULDBLOCK) connect_failed(code);
-    switch (wait_for(handle, true, timeout_ms)) {
+    switch (wait_for_connect(handle, timeout_ms)) {
       case wait_result::closed:
         connect_failed(WSAEINTR);
       case wait_result::timed_out:
@@ -94,11 +93,6 @@ template <>
 void tcp_socket<char>::connect(int timeout_ms) {
   if (handle == INVALID_SOCKET) create();
   connect_open(timeout_ms);
-}
-
-template <>
-tcp_socket<char>::wait_result tcp_socket<char>::wait_readable(int timeout_ms) {
-  return wait_for(handle, false, timeout_ms);
 }
 
 template <>

@@ -1,6 +1,6 @@
 #pragma once
-// A blocking IPv4 TCP client socket over Winsock, whose connect and waits for data end
-// after a time limit or as soon as another thread closes the socket.
+// A blocking IPv4 TCP client socket over Winsock, whose connect ends after a time limit or as
+// soon as another thread closes the socket.
 
 #include <winsock2.h>
 
@@ -14,7 +14,7 @@ namespace net {
 // -- time limits --
 // A connect the peer neither accepts nor refuses is given up after this long.
 constexpr int connect_timeout_default_ms = 15 * 1000;
-// How often a wait looks whether another thread closed the socket.
+// How often a connect in progress looks whether another thread closed the socket.
 constexpr int wait_slice_ms = 50;
 
 // The system's sockaddr_in, handed over as a sockaddr of 16 bytes.
@@ -53,9 +53,6 @@ class tcp_socket {
   std::basic_string<Char> recv(int maximum);
 
   enum class wait_result { ready, timed_out, closed };
-  // Waits up to `timeout_ms` until a `recv` would not block: data, the peer's close or an
-  // error. `closed` when there is no handle or another thread closes it meanwhile.
-  wait_result wait_readable(int timeout_ms);
   // Shuts down and closes the handle; harmless when there is none. Safe from another
   // thread while this one is blocked in connect, send or recv: the blocked call fails.
   void close();
@@ -71,7 +68,6 @@ template <> void tcp_socket<char>::connect_open(int timeout_ms);
 template <> void tcp_socket<char>::connect(int timeout_ms);
 template <> int tcp_socket<char>::send(const char* data, int length);
 template <> std::string tcp_socket<char>::recv(int maximum);
-template <> tcp_socket<char>::wait_result tcp_socket<char>::wait_readable(int timeout_ms);
 template <> void tcp_socket<char>::close();
 
 // Starts Winsock 2.2 during static initialisation.
