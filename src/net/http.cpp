@@ -30,12 +30,13 @@ DWORD WINAPI http::watch(void* self_pointer) {
     DWORD quiet_since = GetTickCount();
     for (;;) {
       if (WaitForSingleObject(self.watchdog_stop, watch_slice_ms) == WAIT_OBJECT_0) return 0;
-      const DWORD now = GetTickCount();
-      const DWORD since = self.read_since;
-      if (since == 0) {
-        if (now - quiet_since >= watch_idle_ms) break;
+      if (!self.reading) {
+        if (GetTickCount() - quiet_since >= watch_idle_ms) break;
         continue;
       }
+      // The start first, the clock after it: the difference cannot wrap.
+      const DWORD since = self.read_since;
+      const DWORD now = GetTickCount();
       quiet_since = now;
       if (now - since >= static_cast<DWORD>(self.read_timeout_ms)) {
         self.read_timed_out = true;
@@ -114,11 +115,12 @@ void http::post(const std::string& path, const std::string& body, http_headers f
 }
 
 std::string http::next_piece() {
-  read_since = GetTickCount() | 1;
+  read_since = GetTickCount();
+  reading = true;
   // A socket closed meanwhile (a cancel, or the watchdog) reads nothing, which the reading
   // reports unless the watchdog closed it.
   std::string piece = recv(static_cast<int>(read_piece_bytes));
-  read_since = 0;
+  reading = false;
   if (piece.empty() && read_timed_out)
     throw net_exception("http_resp timed out (no byte for " + std::to_string(read_timeout_ms) +
                         " ms)");

@@ -80,7 +80,8 @@ class http {
   HANDLE watchdog = nullptr;
   HANDLE watchdog_wake = nullptr;
   HANDLE watchdog_stop = nullptr;
-  // When the read in progress began (GetTickCount, never 0), 0 while none is.
+  // A read is in progress, since when (GetTickCount).
+  std::atomic<bool> reading{false};
   std::atomic<DWORD> read_since{0};
   // The watchdog ended the current connection's read.
   std::atomic<bool> read_timed_out{false};
