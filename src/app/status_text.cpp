@@ -51,6 +51,8 @@ std::string network_failure(const std::string& exception_text) {
     while (!message.empty() && std::isspace(static_cast<unsigned char>(message.back()))) message.pop_back();
     if (!message.empty()) return "Network error: " + message;
   }
+  // The client's own limits: a connect nobody answered, a reply that stopped coming.
+  if (exception_text.find(" timed out (") != std::string::npos) return "The archive did not answer in time.";
   return unreadable_reply;
 }
 

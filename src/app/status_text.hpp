@@ -21,7 +21,8 @@ std::string failed_status(const std::string& reason, std::size_t entries);
 
 // From the text of a network exception: "Network error: " and the system's own words, which
 // follow the error code ("socket connect error 10061: Connection refused.\r\n" gives
-// "Network error: Connection refused."); a text without a code says the reply was unreadable.
+// "Network error: Connection refused."); the client's time-outs say the archive did not answer
+// in time; any other text without a code says the reply was unreadable.
 std::string network_failure(const std::string& exception_text);
 // "The archive answered 500." for a reply whose status line carries another code than 200,
 // the empty text for 200.

@@ -57,6 +57,10 @@ TEST(StatusLine, ReasonsInPlainWords) {
   EXPECT_EQ(network_failure("malformed http_resp(no \\r\\n\\r\\n)"), unreadable);
   EXPECT_EQ(network_failure("http_resp body: 12 bytes over"), unreadable);
   EXPECT_EQ(network_failure("socket connect error 10061: \r\n"), unreadable);
+  EXPECT_EQ(network_failure("http_resp timed out (no byte for 30000 ms)"),
+            "The archive did not answer in time.");
+  EXPECT_EQ(network_failure("socket connect timed out (no answer in 15000 ms)"),
+            "The archive did not answer in time.");
 
   EXPECT_EQ(reply_failure("HTTP/1.1 200 OK"), "");
   EXPECT_EQ(reply_failure("HTTP/1.1 500 Internal Server Error"), "The archive answered 500.");
