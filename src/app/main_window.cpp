@@ -78,6 +78,7 @@ void on_window_command(int id) {
 }  // namespace
 
 void build_main_window() {
+  begin_loading_gui_state();
   refresh_button->events.on_click.add(std::bind(&refresh_state::fire, &refresh_controller));
 
   entry_list->columns.push_back(gui::lv_column("Name", "name", 180, format_name));

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <optional>
 #include <vector>
@@ -93,13 +94,28 @@ void save_gui_state(gui::wnd_msg& /*close_message*/) {
     DeleteFileA(temporary.c_str());
 }
 
-void load_gui_state() {
-  std::ifstream in(state_file_path(), std::ios::binary | std::ios::ate);
-  if (!in) return;
+namespace {
+
+gui_state_read read_state_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) return gui_state_read();
   const std::streamoff size = in.tellg();
-  if (size < 0) return;
+  if (size < 0) return gui_state_read();
   in.seekg(0);
-  gui_state_read state = read_gui_state(in, static_cast<std::uint64_t>(size));
+  return read_gui_state(in, static_cast<std::uint64_t>(size));
+}
+
+// The read that `begin_loading_gui_state` started, until `load_gui_state` takes it.
+std::future<gui_state_read> started_read;
+
+}  // namespace
+
+void begin_loading_gui_state() {
+  started_read = std::async(std::launch::async, read_state_file, state_file_path());
+}
+
+void load_gui_state() {
+  gui_state_read state = started_read.valid() ? started_read.get() : read_state_file(state_file_path());
 
   for (const auto& mark : state.cracked_urls) cracked_urls[mark.first] = mark.second;
   std::vector<row>& rows = entry_list->rows.elements;

@@ -20,3 +20,7 @@ void save_gui_state(gui::wnd_msg& close_message);
 // the main window at its stored place when that is whole, plausible and on a monitor (the
 // window is otherwise left as it was, for its default place).
 void load_gui_state();
+// Starts reading the file on another thread, so that the window is built meanwhile: a large
+// list takes as long to read as the window to make. `load_gui_state` then takes that read
+// instead of reading the file itself.
+void begin_loading_gui_state();
