@@ -36,6 +36,9 @@ void stop_if_cancelled(const refresh_state& owner) {
 // more than a page of rows.
 constexpr unsigned repaint_ms = 200;
 
+// The pages that hold `count` results, the last one possibly short.
+int pages_for(int count) { return count / page_size + (count % page_size != 0 ? 1 : 0); }
+
 }  // namespace
 
 archive_filters read_filters() {
@@ -63,7 +66,7 @@ void run_refresh(refresh_state& owner) {
     owner.client.set_address(archive_host, archive_port);
     owner.client.connect();
     const int count = fetch_page(query, 0, true);
-    const int pages = count / page_size + (count % page_size != 0 ? 1 : 0);
+    const int pages = pages_for(count);
     for (int i = 1; i < pages; ++i) fetch_page(query, page_size * i, false);
   } catch (const net::net_exception& e) {
     std::cout << e.what() << std::endl;
@@ -117,7 +120,7 @@ void show_page(refresh_state& owner, unsigned refresh, std::vector<row>& rows, b
   for (row& r : rows) entry_list->rows.push_back(std::move(r));
   if (first) {
     progress_bar->set_range(0, count);
-    owner.pages_total = count / page_size + (count % page_size != 0 ? 1 : 0);
+    owner.pages_total = pages_for(count);
   }
   ++owner.pages_shown;
   const DWORD now = GetTickCount();
