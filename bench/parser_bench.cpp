@@ -13,7 +13,7 @@
 #include <malloc.h>
 #endif
 
-#include "app/archive_parser.hpp"
+#include "site/archive_parser.hpp"
 #include "page_generator.hpp"
 
 namespace {

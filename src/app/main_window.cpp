@@ -6,15 +6,15 @@
 #include <functional>
 #include <optional>
 
-#include "app/archive_site.hpp"
-#include "app/browse_url.hpp"
-#include "app/html_text.hpp"
+#include "app/command_line.hpp"
 #include "app/state_store.hpp"
 #include "app/status_text.hpp"
-#include "app/vocabularies.hpp"
 #include "app/widgets.hpp"
 #include "gui/layout/eva.hpp"
 #include "gui/widget/mvc/column_model.hpp"
+#include "site/browse_url.hpp"
+#include "site/html_text.hpp"
+#include "site/vocabularies.hpp"
 
 namespace {
 
@@ -90,7 +90,7 @@ void build_main_window() {
   gui::layout::eva* layout = main_layout();
   auto* rec = new gui::initor::window;
   // Hidden until the state file has placed it; dialog keys for its controls.
-  rec->text(archive_host).size(500, 300).resizable(true).layout(layout).visible(false);
+  rec->text(options_in_use.archive.host).size(500, 300).resizable(true).layout(layout).visible(false);
   rec->ex_style(WS_EX_CONTROLPARENT);
   main_window->set_init(rec);
 
@@ -151,7 +151,8 @@ void open_selected() {
   int index;
   const std::optional<std::string> url = selected_url(index);
   if (!url) return;
-  if (const std::optional<std::string> address = archive_page_address(archive_base_url(), *url))
+  const std::string base = options_in_use.archive.base_url();
+  if (const std::optional<std::string> address = archive_page_address(base, *url))
     ShellExecuteA(nullptr, "open", address->c_str(), nullptr, nullptr, SW_SHOW);
 }
 

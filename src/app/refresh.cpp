@@ -6,14 +6,15 @@
 #include <iostream>
 #include <utility>
 
-#include "app/archive_parser.hpp"
-#include "app/archive_site.hpp"
+#include "app/command_line.hpp"
 #include "app/main_window.hpp"
 #include "app/refresh_state.hpp"
-#include "app/result_count.hpp"
 #include "app/status_text.hpp"
 #include "app/widgets.hpp"
 #include "net/net_exception.hpp"
+#include "site/archive_parser.hpp"
+#include "site/archive_site.hpp"
+#include "site/result_count.hpp"
 
 namespace {
 
@@ -59,11 +60,11 @@ void run_refresh(refresh_state& owner) {
   const unsigned refresh = owner.refresh_id;
   http_headers fields;
   fields["Connection"] = "keep-alive";
-  fields["Host"] = archive_host;
+  fields["Host"] = options_in_use.archive.authority();
   page_query query{&owner, &fields, &filters, refresh, std::string()};
   try {
     stop_if_cancelled(owner);
-    owner.client.set_address(archive_host, archive_port);
+    owner.client.set_address(options_in_use.archive.host, options_in_use.archive.port);
     owner.client.connect();
     const int count = fetch_page(query, 0, true);
     const int pages = pages_for(count);

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "any/row.hpp"
-#include "app/form_encoding.hpp"
+#include "site/form_encoding.hpp"
 #include "net/http_message.hpp"
 
 struct refresh_state;

@@ -9,7 +9,7 @@
 
 #include <atomic>
 
-#include "app/form_encoding.hpp"
+#include "site/form_encoding.hpp"
 #include "app/statable.hpp"
 #include "net/http.hpp"
 #include "threading/thread.hpp"

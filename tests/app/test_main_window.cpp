@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/archive_host.hpp"
+#include "site/archive_host.hpp"
 #include "app/main_window.hpp"
 #include "app/refresh.hpp"
 #include "app/state_codec.hpp"

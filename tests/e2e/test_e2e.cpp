@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "app/archive_host.hpp"
+#include "site/archive_host.hpp"
 #include "e2e/driver.hpp"
 #include "e2e/state_file.hpp"
 

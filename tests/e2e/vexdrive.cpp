@@ -21,7 +21,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/archive_host.hpp"
+#include "site/archive_host.hpp"
 #include "e2e/driver.hpp"
 // After windows.h, which the driver brings in.
 #include <psapi.h>

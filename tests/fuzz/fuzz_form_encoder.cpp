@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/form_encoding.hpp"
+#include "site/form_encoding.hpp"
 #include "fuzz/fuzz_check.hpp"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/browse_url.hpp"
+#include "site/browse_url.hpp"
 #include "fuzz/fuzz_check.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

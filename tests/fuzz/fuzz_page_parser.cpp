@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/archive_parser.hpp"
-#include "app/page_generator.hpp"
+#include "site/archive_parser.hpp"
+#include "site/page_generator.hpp"
 #include "fuzz/fuzz_check.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

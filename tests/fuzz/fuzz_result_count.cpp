@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/page_generator.hpp"
-#include "app/result_count.hpp"
+#include "site/page_generator.hpp"
+#include "site/result_count.hpp"
 #include "fuzz/fuzz_check.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -87,9 +87,9 @@ def ecmascript_to_python(pattern):
 
 
 ENTRY_PATTERN = re.compile(ecmascript_to_python(c_string_constant(
-    os.path.join(ROOT, "src", "app", "archive_parser.cpp"), "entry_pattern")), re.ASCII)
+    os.path.join(ROOT, "src", "site", "archive_parser.cpp"), "entry_pattern")), re.ASCII)
 COUNT_PATTERN = re.compile(ecmascript_to_python(c_string_constant(
-    os.path.join(ROOT, "src", "app", "result_count.cpp"), "count_pattern")), re.ASCII)
+    os.path.join(ROOT, "src", "site", "result_count.cpp"), "count_pattern")), re.ASCII)
 
 
 def parse_entries(page):

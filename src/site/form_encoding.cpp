@@ -1,4 +1,4 @@
-#include "app/form_encoding.hpp"
+#include "site/form_encoding.hpp"
 
 #include <sstream>
 

@@ -1,4 +1,4 @@
-#include "app/vocabularies.hpp"
+#include "site/vocabularies.hpp"
 
 #include <initializer_list>
 #include <string>

@@ -1,10 +1,11 @@
 // The bytes the site receives and the addresses the browser gets.
 #include <gtest/gtest.h>
 
-#include "app/browse_url.hpp"
-#include "app/form_encoding.hpp"
-#include "app/html_text.hpp"
-#include "app/vocabularies.hpp"
+#include "site/archive_address.hpp"
+#include "site/browse_url.hpp"
+#include "site/form_encoding.hpp"
+#include "site/html_text.hpp"
+#include "site/vocabularies.hpp"
 
 namespace {
 
@@ -96,4 +97,26 @@ TEST(Links, SpacesControlsAndHighBytesArePercentEncoded) {
             "http://h/a%20b%09c%01%7F%E9");
   // A path whose second character is a space is still a path on the site.
   EXPECT_EQ(archive_page_address("http://h", "/ x"), "http://h/%20x");
+}
+
+TEST(ArchiveAddress, SchemeHostAndPortAsTheUserWroteThem) {
+  const archive_address plain = parse_archive_address("HTTP://Archive.Example./");
+  EXPECT_EQ(plain.host, "archive.example");
+  EXPECT_EQ(plain.port, 80);
+  EXPECT_FALSE(plain.secure());
+  EXPECT_EQ(plain.base_url(), "http://archive.example");
+
+  const archive_address tls = parse_archive_address("https://127.0.0.1:8443");
+  EXPECT_TRUE(tls.secure());
+  EXPECT_EQ(tls.port, 8443);
+  EXPECT_EQ(tls.authority(), "127.0.0.1:8443");
+  EXPECT_EQ(tls.base_url(), "https://127.0.0.1:8443");
+  EXPECT_EQ(parse_archive_address("https://a.example:443").base_url(), "https://a.example");
+
+  for (const char* bad : {"ftp://a.example", "a.example", "https://", "https://:443",
+                          "https://a.example:0", "https://a.example:65536", "https://a.example:8x",
+                          "https://a.example:", "https://a example", "https://a.example/path",
+                          "https://user@a.example", "https://a_b.example", "https://a.example?q"}) {
+    EXPECT_THROW(parse_archive_address(bad), std::invalid_argument) << bad;
+  }
 }

@@ -1,4 +1,4 @@
-#include "app/archive_parser.hpp"
+#include "site/archive_parser.hpp"
 
 #include <gtest/gtest.h>
 

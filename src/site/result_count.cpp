@@ -1,8 +1,8 @@
-#include "app/result_count.hpp"
+#include "site/result_count.hpp"
 
 #include <sstream>
 
-#include "app/text_scan.hpp"
+#include "site/text_scan.hpp"
 
 const char* const count_pattern = "SEARCH RESULTS.+ of (\\d+)\\]";
 
@@ -19,7 +19,7 @@ bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 std::optional<int> find_result_count(const std::string& page) {
   const std::size_t npos = std::string::npos;
-  app::line_end_finder line_end(page);
+  site::line_end_finder line_end(page);
   for (std::size_t s = page.find(marker); s != npos;) {
     const std::size_t eol = line_end(s);
     // ".+" takes at least one character, then gives back from the line's end until

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-namespace app {
+namespace site {
 
 // The characters a regular expression's "." does not match.
 inline bool is_line_end(char c) { return c == '\r' || c == '\n'; }
@@ -78,4 +78,4 @@ class line_end_finder {
   forward_find find_;
 };
 
-}  // namespace app
+}  // namespace site

@@ -3,7 +3,7 @@
 #include <regex>
 #include <sstream>
 
-#include "app/result_count.hpp"
+#include "site/result_count.hpp"
 
 namespace pages {
 

@@ -1,9 +1,9 @@
-#include "app/html_text.hpp"
+#include "site/html_text.hpp"
 
 #include <algorithm>
 #include <cstdint>
 
-#include "app/html_references.hpp"
+#include "site/html_references.hpp"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #pragma once
-// Where the archive lives. The host is a build setting (app/archive_host.hpp); the site
+// Where the archive lives. The host is a build setting (site/archive_host.hpp); the site
 // answers on port 80 and gives 20 entries a page.
 
 #include <string>
 
-#include "app/archive_host.hpp"
+#include "site/archive_host.hpp"
 
 constexpr int archive_port = 80;
 constexpr int page_size = 20;

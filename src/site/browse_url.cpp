@@ -1,6 +1,6 @@
-#include "app/browse_url.hpp"
+#include "site/browse_url.hpp"
 
-#include "app/form_encoding.hpp"
+#include "site/form_encoding.hpp"
 
 std::optional<std::string> archive_page_address(const std::string& base, const std::string& url) {
   if (url.size() < 2 || url[0] != '/' || url[1] == '/' || url[1] == '\\') return std::nullopt;

@@ -1,16 +1,16 @@
-#include "app/archive_parser.hpp"
+#include "site/archive_parser.hpp"
 
-#include "app/text_scan.hpp"
+#include "site/text_scan.hpp"
 
 const char* const entry_pattern =
     "<h2><a href=\"([^\"]+)\">(.+?)<.*?\\r\\n.*?\\r\\n.*?Difficulty: ([^<]+)<.+?\\r\\n.+?\\r\\n.+";
 
 namespace {
 
-using app::find_within;
-using app::forward_find;
-using app::is_line_end;
-using app::line_end_finder;
+using site::find_within;
+using site::forward_find;
+using site::is_line_end;
+using site::line_end_finder;
 
 const char heading[] = "<h2><a href=\"";
 const char difficulty[] = "Difficulty: ";

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/archive_parser.hpp"
+#include "site/archive_parser.hpp"
 
 namespace pages {
 
