@@ -13,9 +13,9 @@ namespace gui {
 using namespace std::placeholders;
 
 namespace {
-// Beside the text and the drop-down button, the box's frame and the text's inset take this
-// much at 96 DPI.
-constexpr int frame_and_inset = 7;
+// Beside the text and the drop-down button, the box's frame and the text's inset take 7
+// pixels at 96 DPI; two more keep the text's last letter off the button.
+constexpr int frame_and_inset = 7 + 2;
 }  // namespace
 
 combo_ex::combo_ex() {
