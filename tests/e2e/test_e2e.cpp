@@ -17,7 +17,6 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -975,11 +974,15 @@ TEST_F(E2E, StatusLineSaysWhatTheLastRefreshDid) {
 
 // -- sizes at any DPI --
 
+// The user32 function `name` (newer than this program's headers may know).
+template <typename F>
+F user32_function(const char* name) {
+  return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
+}
+
 // The system's message font at `dpi`, as the program should draw with it.
 HFONT message_font(int dpi) {
-  using for_dpi_fn = BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT);
-  const auto for_dpi = reinterpret_cast<for_dpi_fn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "SystemParametersInfoForDpi")));
+  const auto for_dpi = user32_function<BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT)>("SystemParametersInfoForDpi");
   NONCLIENTMETRICSW metrics = {};
   metrics.cbSize = sizeof metrics;
   if (!for_dpi || !for_dpi(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0, static_cast<UINT>(dpi)))
@@ -988,23 +991,17 @@ HFONT message_font(int dpi) {
 }
 
 int scroll_bar_width(int dpi) {
-  using for_dpi_fn = int(WINAPI*)(int, UINT);
-  const auto for_dpi = reinterpret_cast<for_dpi_fn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetSystemMetricsForDpi")));
+  const auto for_dpi = user32_function<int(WINAPI*)(int, UINT)>("GetSystemMetricsForDpi");
   return for_dpi ? for_dpi(SM_CXVSCROLL, static_cast<UINT>(dpi)) : 0;
 }
 
-int width_of(HWND w) {
+RECT rect_of(HWND w) {
   RECT r = {};
   GetWindowRect(w, &r);
-  return r.right - r.left;
+  return r;
 }
 
-int top_of(HWND w) {
-  RECT r = {};
-  GetWindowRect(w, &r);
-  return r.top;
-}
+int width_of(HWND w) { return rect_of(w).right - rect_of(w).left; }
 
 // The main window's sizes at one DPI, each beside what its text needs there.
 struct sizes_at_dpi {
@@ -1034,10 +1031,8 @@ class DpiE2E : public E2E {
       GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
       return static_cast<int>(extent.cx);
     };
-    RECT r = {};
-    GetWindowRect(app->main, &r);
-    m.window_width = r.right - r.left;
-    m.window_height = r.bottom - r.top;
+    m.window_width = width_of(app->main);
+    m.window_height = rect_of(app->main).bottom - rect_of(app->main).top;
     for (HWND label : app->labels) {
       m.labels.push_back(e2e::window_text(label));
       m.label_widths.push_back(width_of(label));
@@ -1051,7 +1046,7 @@ class DpiE2E : public E2E {
       m.box_needs.push_back(widest + scroll_bar_width(dpi) + box_frame);
     }
     m.title_width = width_of(app->title_edit);
-    m.row_pitch = top_of(app->combos[1]) - top_of(app->combos[0]);
+    m.row_pitch = rect_of(app->combos[1]).top - rect_of(app->combos[0]).top;
     m.name_column = static_cast<int>(SendMessageA(app->list, LVM_GETCOLUMNWIDTH, 0, 0));
     m.done_column = static_cast<int>(SendMessageA(app->list, LVM_GETCOLUMNWIDTH, 1, 0));
     SelectObject(dc, old);
@@ -1116,11 +1111,6 @@ TEST_F(DpiE2E, TextsFitAndSizesFollowTheDpi) {
   for (std::size_t i = 0; i < at_96.labels.size() && i < at_144.labels.size(); ++i)
     expect_one_and_a_half(at_96.label_widths[i], at_144.label_widths[i],
                           std::max(2.0, at_144.label_widths[i] * text_scaling_error), at_96.labels[i].c_str());
-  std::printf("96 DPI: window %dx%d, boxes %d (need %d), labels %d; 144 DPI: window %dx%d, boxes %d (need %d), "
-              "labels %d\n",
-              at_96.window_width, at_96.window_height, at_96.box_widths[0], at_96.box_needs[0],
-              at_96.label_widths[0], at_144.window_width, at_144.window_height, at_144.box_widths[0],
-              at_144.box_needs[0], at_144.label_widths[0]);
 }
 
 // -- opening entries in the browser --
