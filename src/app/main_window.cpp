@@ -120,11 +120,11 @@ void build_main_window() {
   main_window->on_command.add(on_window_command);
   main_window->on_dpi.add(fit_texts);
   // Filled before the window exists, so that its first layout measures every choice.
-  for (const row& item : difficulty_items()) difficulty_combo->items.push_back(item);
-  for (const row& item : platform_items()) platform_combo->items.push_back(item);
-  for (const row& item : language_items()) language_combo->items.push_back(item);
-  for (const row& item : type_items()) type_combo->items.push_back(item);
-  for (const row& item : sort_items()) sort_combo->items.push_back(item);
+  const std::vector<row> vocabularies[] = {difficulty_items(), platform_items(), language_items(), type_items(),
+                                           sort_items()};
+  const std::vector<gui::combo_ex*> boxes = filter_combos();
+  for (std::size_t i = 0; i < boxes.size(); ++i)
+    for (const row& item : vocabularies[i]) boxes[i]->items.push_back(item);
   main_window->create();
 
   mark_menu.add_item("mark as cracked", 1);
@@ -133,7 +133,7 @@ void build_main_window() {
 
   // The first choices selected, so that a first start (or a state file that selects nothing
   // valid) still queries with the site's defaults.
-  for (gui::combo_ex* box : filter_combos()) box->selected.set(0);
+  for (gui::combo_ex* box : boxes) box->selected.set(0);
 
   load_gui_state();
   if (!main_window->visible.get()) main_window->visible.set(true);
