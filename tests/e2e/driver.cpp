@@ -843,4 +843,34 @@ bool restore_wine_browsers(const std::string& previous, bool existed) {
   return r == ERROR_SUCCESS || r == ERROR_FILE_NOT_FOUND;
 }
 
+// -- the screen's DPI --
+
+namespace {
+const char* const desktop_key = "Control Panel\\Desktop";
+}
+
+screen_dpi::screen_dpi(DWORD dpi) {
+  HKEY key;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, desktop_key, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
+                      &key, nullptr) != ERROR_SUCCESS)
+    return;
+  DWORD size = sizeof previous, type = 0;
+  existed = RegQueryValueExA(key, "LogPixels", nullptr, &type, reinterpret_cast<BYTE*>(&previous), &size) ==
+                ERROR_SUCCESS &&
+            type == REG_DWORD;
+  ok = RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi) ==
+       ERROR_SUCCESS;
+  RegCloseKey(key);
+}
+
+screen_dpi::~screen_dpi() {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, desktop_key, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+  if (existed)
+    RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&previous), sizeof previous);
+  else
+    RegDeleteValueA(key, "LogPixels");
+  RegCloseKey(key);
+}
+
 }  // namespace e2e

@@ -12,6 +12,7 @@
 //   -- the main window and its controls --
 //   -- the archive server's control paths --
 //   -- the browser launcher --
+//   -- the screen's DPI --
 
 // Winsock 2 must come before windows.h, which would otherwise bring in the old winsock.h.
 #include <windows.h>
@@ -254,5 +255,24 @@ class archive_server {
 // argument). Returns the previous value ("" when there was none) in `previous`.
 bool set_wine_browsers(const std::string& commands, std::string* previous, bool* existed);
 bool restore_wine_browsers(const std::string& previous, bool existed);
+
+// -- the screen's DPI --
+
+// Wine reads HKCU\Control Panel\Desktop "LogPixels" (REG_DWORD) when a program starts and
+// shows it at that DPI. While this lives, programs started get `dpi`; the value is put back
+// as it was afterwards, for the other programs of the prefix.
+class screen_dpi {
+ public:
+  explicit screen_dpi(DWORD dpi);
+  ~screen_dpi();
+  screen_dpi(const screen_dpi&) = delete;
+  screen_dpi& operator=(const screen_dpi&) = delete;
+
+  bool ok = false;
+
+ private:
+  DWORD previous = 0;
+  bool existed = false;
+};
 
 }  // namespace e2e

@@ -9,6 +9,7 @@
 //   -- the state file --
 //   -- the keyboard --
 //   -- the status line --
+//   -- sizes at any DPI --
 //   -- opening entries in the browser --
 
 #include <gtest/gtest.h>
@@ -23,6 +24,8 @@
 #include "site/archive_host.hpp"
 #include "e2e/driver.hpp"
 #include "e2e/state_file.hpp"
+// After windows.h, which the driver brings in.
+#include <commctrl.h>
 
 #ifndef VEX_E2E_APP
 #error "VEX_E2E_APP names the program under test"
@@ -788,7 +791,7 @@ std::string place_of(HWND w) {
 TEST_F(E2E, WindowPlacementSurvivesARestart) {
   ASSERT_NO_FATAL_FAILURE(start_app());
   const std::string first = place_of(app->main);
-  EXPECT_NE(std::string::npos, first.find(", 500, 300")) << first;
+  EXPECT_NE(std::string::npos, first.find(", 620, 300")) << first;
   ASSERT_TRUE(SetWindowPos(app->main, nullptr, 130, 90, 620, 410, SWP_NOZORDER | SWP_NOACTIVATE));
   const std::string moved = "130, 90, 620, 410";
   ASSERT_TRUE(e2e::wait_until([&] { return place_of(app->main) == moved; }, 10000)) << place_of(app->main);
@@ -967,6 +970,147 @@ TEST_F(E2E, StatusLineSaysWhatTheLastRefreshDid) {
   ASSERT_NO_FATAL_FAILURE(start_app());
   EXPECT_EQ("21 entries restored from the last session.", app->status_text());
   ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+// -- sizes at any DPI --
+
+// The user32 function `name` (newer than this program's headers may know).
+template <typename F>
+F user32_function(const char* name) {
+  return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
+}
+
+// The system's message font at `dpi`, as the program should draw with it.
+HFONT message_font(int dpi) {
+  const auto for_dpi = user32_function<BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT)>("SystemParametersInfoForDpi");
+  NONCLIENTMETRICSW metrics = {};
+  metrics.cbSize = sizeof metrics;
+  if (!for_dpi || !for_dpi(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0, static_cast<UINT>(dpi)))
+    return nullptr;
+  return CreateFontIndirectW(&metrics.lfMessageFont);
+}
+
+int scroll_bar_width(int dpi) {
+  const auto for_dpi = user32_function<int(WINAPI*)(int, UINT)>("GetSystemMetricsForDpi");
+  return for_dpi ? for_dpi(SM_CXVSCROLL, static_cast<UINT>(dpi)) : 0;
+}
+
+RECT rect_of(HWND w) {
+  RECT r = {};
+  GetWindowRect(w, &r);
+  return r;
+}
+
+int width_of(HWND w) { return rect_of(w).right - rect_of(w).left; }
+
+// The main window's sizes at one DPI, each beside what its text needs there.
+struct sizes_at_dpi {
+  int window_width = 0, window_height = 0;
+  std::vector<std::string> labels;
+  std::vector<int> label_widths, label_needs;
+  std::vector<int> box_widths, box_needs;
+  int title_width = 0;
+  int row_pitch = 0;  // from one filter box's top to the next
+  int name_column = 0, done_column = 0;
+};
+
+// A drop-down list box shows its text whole when it is at least the text's width, a scroll
+// bar's width and 7 pixels wide (measured under Wine at 96 and 144 DPI).
+constexpr int box_frame = 7;
+
+class DpiE2E : public E2E {
+ protected:
+  sizes_at_dpi measure(int dpi) {
+    sizes_at_dpi m;
+    HFONT font = message_font(dpi);
+    EXPECT_NE(nullptr, font) << "no message font for " << dpi << " DPI";
+    HDC dc = CreateCompatibleDC(nullptr);
+    const HGDIOBJ old = SelectObject(dc, font);
+    const auto need = [&](const std::string& text) {
+      SIZE extent = {};
+      GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+      return static_cast<int>(extent.cx);
+    };
+    m.window_width = width_of(app->main);
+    m.window_height = rect_of(app->main).bottom - rect_of(app->main).top;
+    for (HWND label : app->labels) {
+      m.labels.push_back(e2e::window_text(label));
+      m.label_widths.push_back(width_of(label));
+      m.label_needs.push_back(need(m.labels.back()));
+    }
+    for (int box = e2e::difficulty; box <= e2e::sort; ++box) {
+      const auto which = static_cast<e2e::filter_combo>(box);
+      int widest = 0;
+      for (int i = 0; i < app->combo_count(which); ++i) widest = std::max(widest, need(app->combo_item(which, i)));
+      m.box_widths.push_back(width_of(app->combos[box]));
+      m.box_needs.push_back(widest + scroll_bar_width(dpi) + box_frame);
+    }
+    m.title_width = width_of(app->title_edit);
+    m.row_pitch = rect_of(app->combos[1]).top - rect_of(app->combos[0]).top;
+    m.name_column = static_cast<int>(SendMessageA(app->list, LVM_GETCOLUMNWIDTH, 0, 0));
+    m.done_column = static_cast<int>(SendMessageA(app->list, LVM_GETCOLUMNWIDTH, 1, 0));
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(font);
+    return m;
+  }
+
+  // The program started afresh with the screen at `dpi`, measured, and closed.
+  sizes_at_dpi started_at(DWORD dpi) {
+    e2e::screen_dpi screen(dpi);
+    EXPECT_TRUE(screen.ok) << "LogPixels not set";
+    e2e::clear_directory(dir);  // the default place and size, not the last run's
+    sizes_at_dpi m;
+    start_app();
+    if (HasFatalFailure()) return m;
+    m = measure(static_cast<int>(dpi));
+    close_app();
+    return m;
+  }
+};
+
+// Every label shows its text whole, every filter box its longest choice; the title box is as
+// wide as the filter boxes beside it.
+void expect_texts_fit(const sizes_at_dpi& m, int dpi) {
+  SCOPED_TRACE(std::to_string(dpi) + " DPI");
+  ASSERT_EQ(6u, m.labels.size());
+  for (std::size_t i = 0; i < m.labels.size(); ++i)
+    EXPECT_GE(m.label_widths[i], m.label_needs[i]) << "label \"" << m.labels[i] << "\"";
+  for (std::size_t i = 0; i < m.box_widths.size(); ++i) {
+    EXPECT_GE(m.box_widths[i], m.box_needs[i]) << "filter box " << i;
+    EXPECT_EQ(m.box_widths[0], m.box_widths[i]) << "filter box " << i;
+  }
+  EXPECT_EQ(m.box_widths[0], m.title_width);
+}
+
+// At 1.5 times the DPI every size is 1.5 times as large, within `slack` pixels.
+void expect_one_and_a_half(int at_96, int at_144, double slack, const char* what) {
+  EXPECT_NEAR(at_96 * 3 / 2.0, at_144, slack) << what << ": " << at_96 << " at 96 DPI, " << at_144 << " at 144";
+}
+
+// A text drawn at 1.5 times the font size is not exactly 1.5 times as wide (each size's
+// glyphs are fitted to the pixels on their own: the longest choice, 207 pixels at 96 DPI, is
+// 301 at 144), so sizes that follow texts may be off by this share of their size.
+constexpr double text_scaling_error = 0.04;
+
+TEST_F(DpiE2E, TextsFitAndSizesFollowTheDpi) {
+  const sizes_at_dpi at_96 = started_at(96);
+  ASSERT_FALSE(HasFatalFailure());
+  const sizes_at_dpi at_144 = started_at(144);
+  ASSERT_FALSE(HasFatalFailure());
+  expect_texts_fit(at_96, 96);
+  expect_texts_fit(at_144, 144);
+
+  expect_one_and_a_half(at_96.window_width, at_144.window_width, 1, "window width");
+  expect_one_and_a_half(at_96.window_height, at_144.window_height, 1, "window height");
+  expect_one_and_a_half(at_96.row_pitch, at_144.row_pitch, 1, "filter rows");
+  expect_one_and_a_half(at_96.name_column, at_144.name_column, 1, "Name column");
+  expect_one_and_a_half(at_96.done_column, at_144.done_column, 1, "Done column");
+  expect_one_and_a_half(at_96.box_widths[0], at_144.box_widths[0], at_144.box_widths[0] * text_scaling_error,
+                        "filter boxes");
+  for (std::size_t i = 0; i < at_96.labels.size() && i < at_144.labels.size(); ++i)
+    expect_one_and_a_half(at_96.label_widths[i], at_144.label_widths[i],
+                          std::max(2.0, at_144.label_widths[i] * text_scaling_error), at_96.labels[i].c_str());
 }
 
 // -- opening entries in the browser --

@@ -47,6 +47,11 @@ class wnd32 : public std::enable_shared_from_this<wnd32> {
   // loop; any other is dropped.
   virtual bool hears_notification(int /*code*/) { return false; }
 
+  // The window's DPI changed from `from_dpi` to `to_dpi`: its width and height follow (where
+  // it stands is its container's layout's business); a window with sizes inside it scales
+  // them too.
+  virtual void rescale(int from_dpi, int to_dpi);
+
   // Reached only through the stub. A handler's exception stops here: it is reported with
   // OutputDebugStringA and the previous procedure handles the message.
   LRESULT VEX_THISCALL wnd_proc(HWND h, UINT msg, WPARAM wparam, LPARAM lparam);

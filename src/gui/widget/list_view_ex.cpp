@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "gui/base/dpi.hpp"
 #include "gui/widget/common_controls.hpp"
 
 namespace gui {
@@ -103,16 +104,26 @@ void list_view_ex::set_state(int index, UINT state, UINT mask) {
   SendMessageA(hwnd, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
 }
 
+void list_view_ex::rescale(int from_dpi, int to_dpi) {
+  wnd_base<event::list>::rescale(from_dpi, to_dpi);
+  for (int i = column_count() - 1; i >= 0; --i) {
+    const int width = static_cast<int>(SendMessageA(hwnd, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(i), 0));
+    SendMessageA(hwnd, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(i), MAKELPARAM(scale(width, to_dpi, from_dpi), 0));
+  }
+}
+
 int list_view_ex::column_count() {
   HWND header = reinterpret_cast<HWND>(SendMessageA(hwnd, LVM_GETHEADER, 0, 0));
   return static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
 }
 
+// A column's width is pixels at 96 DPI.
 void list_view_ex::add_native_columns() {
+  const int dpi = dpi_of(hwnd);
   for (const lv_column& c : columns) {
     LVCOLUMNA col = {};
     col.mask = LVCF_WIDTH | LVCF_TEXT;
-    col.cx = c.width;
+    col.cx = scale(c.width, dpi);
     col.pszText = const_cast<char*>(c.title.c_str());
     SendMessageA(hwnd, LVM_INSERTCOLUMNA, static_cast<WPARAM>(column_count()),
                  reinterpret_cast<LPARAM>(&col));

@@ -66,6 +66,9 @@ class list_view_ex : public wnd_base<event::list> {
   // control sends even to an ANSI parent).
   bool answer_notification(wnd_msg& m, int code) override;
 
+  // The column widths follow too, as the user left them.
+  void rescale(int from_dpi, int to_dpi) override;
+
   observable_vector<row> rows;
   observable_vector<lv_column> columns;
   property<int> selected;
