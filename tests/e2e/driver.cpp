@@ -509,6 +509,17 @@ std::vector<std::vector<std::string>> app_window::rows() const {
   return out;
 }
 
+int app_window::find_row(const std::wstring& text) const {
+  const std::size_t text_bytes = (text.size() + 1) * sizeof(wchar_t);
+  remote_memory mem(process, sizeof(LVFINDINFOW) + text_bytes);
+  if (!mem.ok()) return -2;
+  LVFINDINFOW find = {};
+  find.flags = LVFI_PARTIAL | LVFI_WRAP;
+  find.psz = reinterpret_cast<LPCWSTR>(mem.at(sizeof(LVFINDINFOW)));
+  if (!mem.write(0, &find, sizeof find) || !mem.write(sizeof(LVFINDINFOW), text.c_str(), text_bytes)) return -2;
+  return static_cast<int>(send_value(list, LVM_FINDITEMW, static_cast<WPARAM>(-1), mem.at(0), -2));
+}
+
 int app_window::selection_mark() const {
   return static_cast<int>(send_value(list, LVM_GETSELECTIONMARK, 0, 0, -2));
 }

@@ -156,6 +156,9 @@ class app_window {
   int column_count() const;
   std::string cell(int row, int column) const;
   std::vector<std::vector<std::string>> rows() const;
+  // The first row whose name starts with `text`, letter case ignored, as type-ahead looks
+  // for it (LVM_FINDITEMW, LVFI_PARTIAL | LVFI_WRAP); -1 for none, -2 when it cannot ask.
+  int find_row(const std::wstring& text) const;
   // The list's selection mark, -1 when there is none.
   int selection_mark() const;
   int selected_count() const;
