@@ -39,17 +39,15 @@ void put_text(const std::wstring& text, wchar_t* buffer, int capacity) {
 
 void put_text(const std::wstring& text, char* buffer, int capacity) {
   if (!buffer || capacity <= 0) return;
-  int n = 0;
-  if (!text.empty())
-    n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), buffer, capacity - 1,
-                            nullptr, nullptr);
-  // A text longer than the buffer fills nothing: take what fits, one character less each time.
-  for (std::size_t part = text.size(); n == 0 && part > 1;) {
-    --part;
-    if (IS_HIGH_SURROGATE(text[part - 1])) --part;
-    n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(part), buffer, capacity - 1, nullptr,
-                            nullptr);
+  std::string ansi;
+  if (!text.empty()) {
+    const int size = static_cast<int>(text.size());
+    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    ansi.resize(static_cast<std::size_t>(n > 0 ? n : 0));
+    if (n > 0) WideCharToMultiByte(CP_ACP, 0, text.data(), size, &ansi[0], n, nullptr, nullptr);
   }
+  const std::size_t n = std::min(ansi.size(), static_cast<std::size_t>(capacity) - 1);
+  std::copy_n(ansi.data(), n, buffer);
   buffer[n] = '\0';
 }
 
