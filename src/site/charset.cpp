@@ -1,15 +1,13 @@
-#include "site/charset.hpp"
-
-#include "site/html_references.hpp"
-
 // Sections:
 //   -- labels --
 //   -- the <meta> prescan --
 //   -- decoding --
 
-namespace {
+#include "site/charset.hpp"
 
-constexpr char32_t replacement_character = 0xFFFD;
+#include "site/html_references.hpp"
+
+namespace {
 
 char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 

@@ -10,6 +10,9 @@
 
 enum class page_charset { windows_1252, utf_8 };
 
+// What stands for a character that cannot be read or written.
+constexpr char32_t replacement_character = 0xFFFD;
+
 // -- labels --
 
 // The character set a label names ("UTF-8", "latin1", ...; letter case and surrounding

@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr char32_t replacement_character = 0xFFFD;
-
 bool is_digit(char c, bool hex) {
   return (c >= '0' && c <= '9') || (hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')));
 }
