@@ -14,7 +14,6 @@
 #include "gui/layout/eva.hpp"
 #include "gui/widget/mvc/column_model.hpp"
 #include "site/browse_url.hpp"
-#include "site/html_text.hpp"
 #include "site/vocabularies.hpp"
 
 namespace {
@@ -167,7 +166,7 @@ std::string format_name(row r, std::string key) {
   // Rows may come from a damaged state file; a name that is not a text shows as nothing.
   const auto name = r.find(key);
   if (name == r.end() || !name->second.isA<std::string>()) return std::string();
-  return decode_character_references(name->second.as<std::string>());
+  return name->second.as<std::string>();
 }
 
 void open_selected() {

@@ -79,6 +79,8 @@ bool start_unix_program(const std::string& command_line, std::string& error);
 // -- windows --
 
 std::string class_name(HWND hwnd);
+// UTF-16 as UTF-8.
+std::string utf8(const std::wstring& text);
 // WM_GETTEXT, which Windows copies across processes itself.
 std::string window_text(HWND hwnd);
 // The direct children, in creation order (children are added at the bottom of the
@@ -150,10 +152,14 @@ class app_window {
   long long cancelled_refresh(DWORD cancel_after_ms, DWORD timeout_ms);
 
   // -- the entry list --
+  // Cells are read as another program reads them, with LVM_GETITEMTEXTW, and given as UTF-8.
   int row_count() const;
   int column_count() const;
   std::string cell(int row, int column) const;
   std::vector<std::vector<std::string>> rows() const;
+  // The first row whose name starts with `text`, letter case ignored, as type-ahead looks
+  // for it (LVM_FINDITEMW, LVFI_PARTIAL | LVFI_WRAP); -1 for none, -2 when it cannot ask.
+  int find_row(const std::wstring& text) const;
   // The list's selection mark, -1 when there is none.
   int selection_mark() const;
   int selected_count() const;

@@ -10,6 +10,7 @@
 //   -- the keyboard --
 //   -- the status line --
 //   -- sizes at any DPI --
+//   -- names in every script --
 //   -- opening entries in the browser --
 
 #include <gtest/gtest.h>
@@ -206,11 +207,46 @@ struct entry {
   std::string url, name;
 };
 
+// The UTF-8 of one code point.
+std::string utf8_of(unsigned long point) {
+  std::wstring w;
+  if (point >= 0x10000) {
+    point -= 0x10000;
+    w += static_cast<wchar_t>(0xD800 + (point >> 10));
+    w += static_cast<wchar_t>(0xDC00 + (point & 0x3FF));
+  } else {
+    w += static_cast<wchar_t>(point);
+  }
+  return e2e::utf8(w);
+}
+
+// A page's bytes in its code page as UTF-8.
+std::string utf8_of_page(const std::string& bytes, UINT code_page) {
+  if (bytes.empty()) return bytes;
+  const int size = static_cast<int>(bytes.size());
+  std::wstring w(bytes.size(), L'\0');
+  w.resize(static_cast<std::size_t>(MultiByteToWideChar(code_page, 0, bytes.data(), size, &w[0], size)));
+  return e2e::utf8(w);
+}
+
+// The references the server writes: the four of markup, and numeric ones ("&#NNN;") for
+// whatever the page's character set lacks.
 std::string decode_references(const std::string& s) {
   static const std::pair<const char*, const char*> refs[] = {
       {"&amp;", "&"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&#39;", "'"}};
   std::string out;
   for (std::size_t i = 0; i < s.size();) {
+    const std::size_t end = s.find(';', i);
+    if (s.compare(i, 2, "&#") == 0 && end != std::string::npos && end > i + 2) {
+      const bool hex = s[i + 2] == 'x' || s[i + 2] == 'X';
+      const std::string digits = s.substr(i + (hex ? 3 : 2), end - i - (hex ? 3 : 2));
+      if (!digits.empty() && digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") ==
+                                 std::string::npos) {
+        out += utf8_of(std::stoul(digits, nullptr, hex ? 16 : 10));
+        i = end + 1;
+        continue;
+      }
+    }
     bool replaced = false;
     for (const auto& r : refs) {
       const std::size_t n = std::char_traits<char>::length(r.first);
@@ -242,8 +278,9 @@ std::vector<entry> page_entries(const std::string& html) {
 }
 
 // Posts the same bodies again, with `faults` in force instead of whatever the test had
-// set, and collects the entries the program should show.
-std::vector<entry> replay(const std::vector<logged_request>& requests, const std::string& faults) {
+// set, and collects the entries the program should show from pages in `code_page`.
+std::vector<entry> replay(const std::vector<logged_request>& requests, const std::string& faults,
+                          UINT code_page = 1252) {
   std::string error;
   EXPECT_TRUE(server.reset(error)) << error;
   EXPECT_TRUE(server.faults(faults, error)) << error;
@@ -252,17 +289,17 @@ std::vector<entry> replay(const std::vector<logged_request>& requests, const std
     e2e::http_reply reply;
     EXPECT_TRUE(e2e::http_request("127.0.0.1", 80, "POST", "/archive/", r.body, reply, error)) << error;
     EXPECT_EQ(200, reply.status);
-    for (const entry& e : page_entries(reply.body)) out.push_back(e);
+    for (const entry& e : page_entries(utf8_of_page(reply.body, code_page))) out.push_back(e);
   }
   return out;
 }
 
-// The names of the first `n` stored rows as the list shows them: the file keeps the site's
-// text, character references included; the list decodes them.
+// The names of the first `n` stored rows as the list shows them: the file keeps them as a
+// Windows-1252 page's text, character references included.
 std::vector<std::string> first_names(const e2e::state_file& s, std::size_t n) {
   std::vector<std::string> out;
   for (std::size_t i = 0; i < n && i < s.rows.size(); ++i)
-    out.push_back(decode_references(s.rows[i].at("name").text));
+    out.push_back(decode_references(utf8_of_page(s.rows[i].at("name").text, 1252)));
   return out;
 }
 
@@ -758,7 +795,7 @@ TEST_F(E2E, UnknownValuesAndIndexesInTheStateFile) {
   ASSERT_EQ(6u, rewritten.rows.size());
   ASSERT_EQ(1u, rewritten.rows[1].count("extra"));
   EXPECT_EQ(0, rewritten.rows[1]["extra"].tag);
-  EXPECT_EQ(s.rows[2]["name"].text, rewritten.rows[2]["name"].text);
+  EXPECT_EQ(first_names(s, 6), first_names(rewritten, 6));
 }
 
 TEST_F(E2E, ClosingDuringARefreshSavesACompleteFile) {
@@ -1113,6 +1150,96 @@ TEST_F(DpiE2E, TextsFitAndSizesFollowTheDpi) {
                           std::max(2.0, at_144.label_widths[i] * text_scaling_error), at_96.labels[i].c_str());
 }
 
+// -- names in every script --
+
+// A name of every kind: Latin-1 and Windows-1252's own characters, Japanese, Cyrillic,
+// Greek, Chinese, an emoji, and the markup characters the site writes as references.
+const std::string every_script =
+    "caf\u00E9 \u20AC \u30C6\u30B9\u30C8 \u0416\u0443\u043A \u03A9\u03BC\u03AD\u03B3\u03B1 \U0001F600 & <\u4E2D>";
+
+TEST_F(E2E, PagesAreReadInTheCharacterSetTheyAreSentIn) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  const struct {
+    const char* faults;
+    UINT code_page;
+    const char* what;
+  } pages[] = {
+      {R"({"charset": "utf-8", "charset_in": "header"})", CP_UTF8, "UTF-8, named in the Content-Type"},
+      {R"({"charset": "windows-1252", "charset_in": "header"})", 1252, "Windows-1252, named in the Content-Type"},
+      {R"({"charset": "utf-8", "charset_in": "meta"})", CP_UTF8, "UTF-8, named only in a <meta>"},
+  };
+  std::vector<std::string> shown;
+  for (const auto& page : pages) {
+    SCOPED_TRACE(page.what);
+    reset_server();
+    nlohmann::json faults = nlohmann::json::parse(page.faults);
+    faults["total"] = 25;
+    faults["first_name"] = every_script;
+    set_faults(faults.dump());
+    ASSERT_NO_FATAL_FAILURE(refresh());
+    const std::vector<entry> entries = replay(server_log(), faults.dump(), page.code_page);
+    ASSERT_EQ(25u, entries.size());
+    shown = names();
+    EXPECT_EQ(names_of(entries), shown);
+    ASSERT_EQ(25u, shown.size());
+    EXPECT_EQ(every_script, shown[0]);
+    EXPECT_EQ(every_script, shown[20]);
+  }
+  // Type-ahead finds names in any script, letter case ignored.
+  const auto first_starting = [&](const std::string& start) {
+    for (std::size_t i = 0; i < shown.size(); ++i)
+      if (shown[i].compare(0, start.size(), start) == 0) return static_cast<int>(i);
+    return -1;
+  };
+  EXPECT_EQ(0, app->find_row(L"CAF\u00C9 \u20AC \u30C6"));
+  const int cyrillic = first_starting("\u0422\u0438\u0445");  // the catalogue's "Tikhiy ..."
+  ASSERT_GT(cyrillic, 0);
+  EXPECT_EQ(cyrillic, app->find_row(L"\u0442\u0438\u0445"));
+  const int greek = first_starting("\u039F \u03C3");
+  ASSERT_GT(greek, 0);
+  EXPECT_EQ(greek, app->find_row(L"\u03BF \u03A3\u0399\u03A9"));
+  ASSERT_NO_FATAL_FAILURE(close_app());
+
+  // A restart shows every character again; the file holds them as a Windows-1252 page would.
+  e2e::state_file s;
+  ASSERT_NO_FATAL_FAILURE(read_state(s));
+  EXPECT_EQ(shown, first_names(s, shown.size()));
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  EXPECT_EQ(shown, names());
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+TEST_F(E2E, StateFilesOfEarlierVersionsShowTheirNamesAsBefore) {
+  // Written before pages were read as Unicode: the site's bytes of Windows-1252 pages, with
+  // their character references, in names and links alike.
+  e2e::state_file old;
+  const char* const stored[] = {"Tom &amp; Jerry", "caf\xE9 \x80" "5", "&#x30C6;&#x30B9;&#x30C8; &#1046;", "R&D"};
+  const std::vector<std::string> shown = {"Tom & Jerry", "caf\u00E9 \u20AC" "5", "\u30C6\u30B9\u30C8 \u0416", "R&D"};
+  for (int i = 0; i < 4; ++i)
+    old.rows.push_back(e2e::entry_row("/vexlets/" + std::to_string(i + 1) + "/?a=1&amp;b=\xE9", stored[i], "2", false));
+  old.marks["/vexlets/2/?a=1&amp;b=\xE9"] = true;
+  old.selected = 2;
+  old.title = "old";
+  old.filters[1] = 3;
+  ASSERT_TRUE(e2e::write_file(state_path(), e2e::write_state(old)));
+
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  EXPECT_EQ(shown, names());
+  EXPECT_EQ((std::vector<std::string>{"", "Yes", "", ""}), done_column());
+  EXPECT_EQ(2, app->selection_mark());
+  EXPECT_EQ("old", app->title_text());
+  EXPECT_EQ(3, app->combo_selection(e2e::platform));
+  ASSERT_NO_FATAL_FAILURE(close_app());
+
+  // Written back in the same form: an earlier version reads the same names and marks.
+  e2e::state_file rewritten;
+  ASSERT_NO_FATAL_FAILURE(read_state(rewritten));
+  EXPECT_EQ(shown, first_names(rewritten, 4));
+  EXPECT_EQ(old.marks, rewritten.marks);
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(old.rows[i]["name"].text, rewritten.rows[i]["name"].text);
+  EXPECT_EQ(old.rows[0]["url"].text, rewritten.rows[0]["url"].text);
+}
+
 // -- opening entries in the browser --
 
 class BrowserE2E : public E2E {
@@ -1182,6 +1309,19 @@ TEST_F(BrowserE2E, EnterOnARowOpensItAsADoubleClickDoes) {
   Sleep(3000);  // as above
   EXPECT_EQ(std::vector<std::string>{std::string("http://") + archive_host + entries[1].url}, opened());
   EXPECT_TRUE(server_log().empty()) << "Enter on a row starts no refresh";
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+TEST_F(BrowserE2E, LinksOutsideAsciiOpenAsTheirUtf8PercentEncoded) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  // A Latin-1 page: the accent as its byte, the Japanese as references.
+  set_faults(nlohmann::json{{"total", 3}, {"first_url", "/vexlets/\u30C6\u30B9\u30C8 caf\u00E9/"}}.dump());
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  ASSERT_TRUE(app->double_click_row(0));
+  ASSERT_TRUE(e2e::wait_until([&] { return !opened().empty(); }, 30000)) << "the page was not opened";
+  EXPECT_EQ(std::vector<std::string>{std::string("http://") + archive_host +
+                                     "/vexlets/%E3%83%86%E3%82%B9%E3%83%88%20caf%C3%A9/"},
+            opened());
   ASSERT_NO_FATAL_FAILURE(close_app());
 }
 

@@ -25,7 +25,8 @@ namespace gui {
 // (`answer_notification`), which is how a control asking for data gets its answer; otherwise,
 // when one of the child's signals hears the code, posted back to it as
 // `event::reflected_message(code)` with the parameters unchanged; otherwise dropped. Either
-// way the message is marked handled. Anything else: nothing.
+// way the message is marked handled. WM_NOTIFYFORMAT from a child that wants the wide forms
+// of notifications (`unicode_notifications`): NFR_UNICODE. Anything else: nothing.
 void reflect(wnd_msg& m, const std::vector<std::shared_ptr<wnd32>>& children);
 
 template <typename E = event::base>
