@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "site/archive_host.hpp"
+#include "site/archive_site.hpp"
 #include "e2e/driver.hpp"
 #include "e2e/state_file.hpp"
 
@@ -43,6 +43,8 @@ constexpr DWORD refresh_ms = 60000;
 constexpr DWORD exit_ms = 30000;
 
 e2e::archive_server server("127.0.0.1", 80);
+// The archive the program queries without --archive: the local server's plain port.
+const archive_address build = build_archive();
 
 // Where the harness keeps its files, as a Unix path; set by run_e2e.sh, else the build
 // tree's default.
@@ -157,7 +159,7 @@ class E2E : public testing::Test {
     ASSERT_TRUE(app_process->start(VEX_E2E_APP, dir, dir + "/output-" + std::to_string(runs) + ".txt", error))
         << error;
     app.reset(new app_window);
-    ASSERT_TRUE(app->attach(archive_host, app_process->id, start_ms, error)) << error;
+    ASSERT_TRUE(app->attach(build.host, app_process->id, start_ms, error)) << error;
     ASSERT_TRUE(app->idle()) << "button \"" << app->button_text() << "\" at start";
   }
 
@@ -299,7 +301,7 @@ TEST_F(E2E, RequestsFollowTheResultCount) {
       EXPECT_EQ("POST", r.method);
       EXPECT_EQ("/archive/", r.path);
       EXPECT_EQ(log[0].connection, r.connection) << "pages of one refresh share one connection";
-      EXPECT_EQ(archive_host, r.headers.count("host") ? r.headers.at("host") : "<none>");
+      EXPECT_EQ(build.authority(), r.headers.count("host") ? r.headers.at("host") : "<none>");
       EXPECT_EQ("keep-alive", r.headers.count("connection") ? r.headers.at("connection") : "<none>");
       EXPECT_EQ("application/x-www-form-urlencoded",
                 r.headers.count("content-type") ? r.headers.at("content-type") : "<none>");
@@ -1015,7 +1017,7 @@ TEST_F(BrowserE2E, OnlyPagesOfTheSiteAreOpened) {
   ASSERT_TRUE(e2e::wait_until([&] { return !opened().empty(); }, 30000)) << "the good page was not opened";
   // The launcher runs apart from the program: give a hostile address time to show up too.
   Sleep(3000);
-  EXPECT_EQ(std::vector<std::string>{std::string("http://") + archive_host + entries[1].url}, opened());
+  EXPECT_EQ(std::vector<std::string>{build.base_url() + entries[1].url}, opened());
   ASSERT_NO_FATAL_FAILURE(close_app());
 }
 
@@ -1036,7 +1038,7 @@ TEST_F(BrowserE2E, EnterOnARowOpensItAsADoubleClickDoes) {
   ASSERT_TRUE(app->press_key(VK_TAB));
   ASSERT_NO_FATAL_FAILURE(expect_focus(app->title_edit, "the title, after Enter on the list"));
   Sleep(3000);  // as above
-  EXPECT_EQ(std::vector<std::string>{std::string("http://") + archive_host + entries[1].url}, opened());
+  EXPECT_EQ(std::vector<std::string>{build.base_url() + entries[1].url}, opened());
   EXPECT_TRUE(server_log().empty()) << "Enter on a row starts no refresh";
   ASSERT_NO_FATAL_FAILURE(close_app());
 }

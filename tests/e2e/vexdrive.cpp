@@ -21,7 +21,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "site/archive_host.hpp"
+#include "site/archive_site.hpp"
 #include "e2e/driver.hpp"
 // After windows.h, which the driver brings in.
 #include <psapi.h>
@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stderr), _O_BINARY);
   if (argc < 2) return usage();
   const std::string command = argv[1];
-  std::string title = archive_host;
+  std::string title = build_archive().host;
   long timeout = -1, cancel_after = -1;
   for (int i = 2; i < argc; ++i) {
     const std::string a = argv[i];
