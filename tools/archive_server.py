@@ -67,7 +67,7 @@ FAULT_TYPES = {
     "total": int, "no_count": bool, "delay_ms": int, "delay_from": int, "stall_body_ms": int,
     "close_after": int,
     "status": int, "chunked": bool, "chunk_size": int, "split_head": bool,
-    "first_url": str, "first_name": str,
+    "first_url": str, "first_name": str, "location": str,
 }
 DEFAULT_CHUNK_SIZE = 7
 SPLIT_HEAD_PAUSE_S = 0.05
@@ -570,6 +570,8 @@ class Handler(socketserver.BaseRequestHandler):
                   ("Content-Type", "text/html; charset=" + CHARSET)]
         if cookie:
             fields.append(("Set-Cookie", cookie))
+        if "location" in faults:
+            fields.append(("Location", faults["location"]))
         if request.wants_close():
             fields.append(("Connection", "close"))
         if faults.get("chunked", False):

@@ -12,6 +12,7 @@
 //   -- the main window and its controls --
 //   -- the archive server's control paths --
 //   -- the browser launcher --
+//   -- certificates --
 
 // Winsock 2 must come before windows.h, which would otherwise bring in the old winsock.h.
 #include <windows.h>
@@ -53,10 +54,11 @@ class program {
   // window behind for the next one to find.
   ~program();
 
-  // Starts `exe` with `directory` as its current directory; its standard output and
-  // standard error both go to the file `output_path` (created or truncated).
+  // Starts `exe` with `directory` as its current directory and `arguments` after its name;
+  // its standard output and standard error both go to the file `output_path` (created or
+  // truncated).
   bool start(const std::string& exe, const std::string& directory, const std::string& output_path,
-             std::string& error);
+             std::string& error, const std::string& arguments = "");
   bool running() const;
   // Waits for the process to end; false on timeout.
   bool wait_exit(DWORD timeout_ms);
@@ -254,5 +256,12 @@ class archive_server {
 // argument). Returns the previous value ("" when there was none) in `previous`.
 bool set_wine_browsers(const std::string& commands, std::string* previous, bool* existed);
 bool restore_wine_browsers(const std::string& previous, bool existed);
+
+// -- certificates --
+
+// Adds the certificate (DER) to the current user's Root store of this Wine prefix, so that
+// programs started in the prefix trust what it signed. For the project's own test authority
+// only, in prefixes the project made.
+bool trust_root(const std::string& der_path, std::string& error);
 
 }  // namespace e2e
