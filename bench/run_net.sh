@@ -28,15 +28,15 @@ measure() {  # scheme (http or https), mode (sized or chunked)
   start=$(date +%s.%N)
   curl -s "${curl_tls[@]}" --http1.1 -H 'Connection: keep-alive' --data "$body" -K "$config"
   curl_s=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { print b - a }')
-  read -r ours_s _ < <(scripts/wine-run "$arch" "$build/wineprefix" \
+  read -r ours_s _ connect_s < <(scripts/wine-run "$arch" "$build/wineprefix" \
                         "$build/bench/net_client_bench.exe" "$port" "$pages" "$scheme")
   kill "$server_PID" 2>/dev/null || true
   wait "$server_PID" 2>/dev/null || true
   rm -f "$config"
-  printf '%-5s %-8s %d pages of 30 KB | curl %.3f s (%.0f pages/s) | ours %.3f s (%.0f pages/s) | ours/curl time %.2fx\n' \
+  printf '%-5s %-8s %d pages of 30 KB | curl %.3f s (%.0f pages/s) | ours %.3f s (%.0f pages/s) | ours/curl time %.2fx | our connect %.0f ms\n' \
     "$scheme" "$mode" "$pages" "$curl_s" "$(awk -v p="$pages" -v t="$curl_s" 'BEGIN { print p / t }')" \
     "$ours_s" "$(awk -v p="$pages" -v t="$ours_s" 'BEGIN { print p / t }')" \
-    "$(awk -v a="$ours_s" -v b="$curl_s" 'BEGIN { print a / b }')"
+    "$(awk -v a="$ours_s" -v b="$curl_s" 'BEGIN { print a / b }')" "$(awk -v c="$connect_s" 'BEGIN { print c * 1000 }')"
 }
 
 for scheme in http https; do

@@ -87,7 +87,7 @@ void http::connect() {
   // time-out and a cancel end it as they end a plain read.
   tls.reset(new tls_channel(
       host, [this](const char* data, int length) { return socket_send(data, length); },
-      [this] { return socket_recv(static_cast<int>(read_piece_bytes)); }));
+      [this] { return socket_recv(static_cast<int>(tls_read_bytes)); }));
   try {
     tls->handshake();
   } catch (const net_exception&) {

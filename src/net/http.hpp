@@ -24,6 +24,10 @@ constexpr int read_timeout_default_ms = 30 * 1000;
 constexpr DWORD watch_slice_ms = 50;
 constexpr DWORD watch_idle_ms = 5 * 1000;
 
+// Encrypted bytes asked of the socket at once: at least a whole record of the largest size,
+// so that a record rarely costs two reads (each a system call that Wine makes dear).
+constexpr std::size_t tls_read_bytes = 32 * 1024;
+
 class http {
  public:
   http() = default;
