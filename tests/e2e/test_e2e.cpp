@@ -1065,10 +1065,12 @@ const char* const https_archive = "--archive https://localhost";
 
 TEST_F(E2E, RefreshOverHttps) {
   ASSERT_NO_FATAL_FAILURE(start_app(https_archive));
-  // Sized replies, then chunked ones and a head in two writes: two records each at least.
-  const char* const variants[] = {"{\"total\": 45}", "{\"total\": 45, \"chunked\": true, \"chunk_size\": 100}",
-                                  "{\"total\": 45, \"split_head\": true}"};
-  for (const char* faults : variants) {
+  // Sized replies, chunked ones, a head in two writes (two records), and pages of about
+  // 40 KB (three records, each more than a read of the reply takes).
+  const std::string long_name = nlohmann::json{{"total", 45}, {"first_name", std::string(30000, 'v')}}.dump();
+  const std::string variants[] = {"{\"total\": 45, \"chunked\": true, \"chunk_size\": 100}",
+                                  "{\"total\": 45, \"split_head\": true}", long_name};
+  for (const std::string& faults : variants) {
     SCOPED_TRACE(faults);
     reset_server();
     set_faults(faults);
@@ -1079,7 +1081,12 @@ TEST_F(E2E, RefreshOverHttps) {
       EXPECT_EQ(log[0].connection, r.connection) << "pages of one refresh share one connection";
       EXPECT_EQ("localhost", r.headers.count("host") ? r.headers.at("host") : "<none>");
     }
-    EXPECT_EQ(names_of(replay(log, "{\"total\": 45}")), names());
+    // The same pages, sized, over plain HTTP; names as far as a list cell shows them.
+    auto shown = [](std::vector<std::string> v) {
+      for (std::string& name : v) name = name.substr(0, 200);
+      return v;
+    };
+    EXPECT_EQ(shown(names_of(replay(log, faults == long_name ? faults : "{\"total\": 45}"))), shown(names()));
     EXPECT_EQ("45 entries listed.", app->status_text());
   }
   EXPECT_TRUE(lines_of(output()).empty()) << output();
