@@ -4,8 +4,8 @@
 
 #include <cctype>
 #include <exception>
-#include <stdexcept>
 #include <iostream>
+#include <stdexcept>
 #include <utility>
 
 #include "app/command_line.hpp"

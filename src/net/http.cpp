@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "net/certificate_refused.hpp"
 #include "win32/last_error.hpp"
 
 namespace net {

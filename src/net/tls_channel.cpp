@@ -5,7 +5,8 @@
 //   -- the handshake --
 //   -- the certificate check --
 //   -- records --
-//   -- close_notify --
+//   -- preparing ahead --
+//   -- the channel: sending, receiving, close_notify --
 
 #include "net/tls_channel.hpp"
 
@@ -95,7 +96,9 @@ struct tls_channel::state {
   tls_plain decrypt(const std::string& record);
 };
 
-void tls_channel::state::acquire() {
+namespace {
+
+SECURITY_STATUS acquire_credentials(CredHandle& credentials) {
   // TLS 1.2 and 1.3 named: left at 0 the system also offers TLS 1.0, 1.1 and SSL 3. The
   // system's own check of the server's certificate is off (Wine's accepts anything); the
   // program makes its own after the handshake.
@@ -106,18 +109,23 @@ void tls_channel::state::acquire() {
   TimeStamp expiry;
   SECURITY_STATUS status = AcquireCredentialsHandleA(nullptr, const_cast<char*>(UNISP_NAME_A), SECPKG_CRED_OUTBOUND,
                                                      nullptr, &cred, nullptr, nullptr, &credentials, &expiry);
-  if (status != SEC_E_OK) {
-    // Systems that know TLS 1.3 only through the newer structure: everything below 1.2 off.
-    TLS_PARAMETERS parameters = {};
-    parameters.grbitDisabledProtocols = ~static_cast<DWORD>(SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT);
-    SCH_CREDENTIALS newer = {};
-    newer.dwVersion = SCH_CREDENTIALS_VERSION;
-    newer.dwFlags = SCH_CRED_NO_DEFAULT_CREDS | SCH_CRED_MANUAL_CRED_VALIDATION;
-    newer.cTlsParameters = 1;
-    newer.pTlsParameters = &parameters;
-    status = AcquireCredentialsHandleA(nullptr, const_cast<char*>(UNISP_NAME_A), SECPKG_CRED_OUTBOUND, nullptr,
-                                       &newer, nullptr, nullptr, &credentials, &expiry);
-  }
+  if (status == SEC_E_OK) return status;
+  // Systems that know TLS 1.3 only through the newer structure: everything below 1.2 off.
+  TLS_PARAMETERS parameters = {};
+  parameters.grbitDisabledProtocols = ~static_cast<DWORD>(SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT);
+  SCH_CREDENTIALS newer = {};
+  newer.dwVersion = SCH_CREDENTIALS_VERSION;
+  newer.dwFlags = SCH_CRED_NO_DEFAULT_CREDS | SCH_CRED_MANUAL_CRED_VALIDATION;
+  newer.cTlsParameters = 1;
+  newer.pTlsParameters = &parameters;
+  return AcquireCredentialsHandleA(nullptr, const_cast<char*>(UNISP_NAME_A), SECPKG_CRED_OUTBOUND, nullptr, &newer,
+                                   nullptr, nullptr, &credentials, &expiry);
+}
+
+}  // namespace
+
+void tls_channel::state::acquire() {
+  const SECURITY_STATUS status = acquire_credentials(credentials);
   if (status != SEC_E_OK) fail("TLS credentials error", static_cast<DWORD>(status));
   have_credentials = true;
 }
@@ -372,7 +380,36 @@ tls_plain tls_channel::state::decrypt(const std::string& record) {
   return plain;
 }
 
-// -- close_notify --
+// -- preparing ahead --
+
+namespace {
+
+DWORD WINAPI warm_up(void*) {
+  // Loads the provider (GnuTLS behind it under Wine).
+  CredHandle credentials;
+  if (acquire_credentials(credentials) == SEC_E_OK) FreeCredentialsHandle(&credentials);
+  // The first chain built in a process builds the engine's view of every root store.
+  if (HCERTSTORE root = CertOpenSystemStoreA(0, "ROOT")) {
+    if (PCCERT_CONTEXT any = CertEnumCertificatesInStore(root, nullptr)) {
+      CERT_CHAIN_PARA para = {};
+      para.cbSize = sizeof para;
+      PCCERT_CHAIN_CONTEXT chain = nullptr;
+      if (CertGetCertificateChain(nullptr, any, nullptr, nullptr, &para, 0, nullptr, &chain))
+        CertFreeCertificateChain(chain);
+      CertFreeCertificateContext(any);
+    }
+    CertCloseStore(root, 0);
+  }
+  return 0;
+}
+
+}  // namespace
+
+void prepare_tls() {
+  if (HANDLE thread = CreateThread(nullptr, 0, warm_up, nullptr, 0, nullptr)) CloseHandle(thread);
+}
+
+// -- the channel: sending, receiving, close_notify --
 
 tls_channel::tls_channel(const std::string& host, writer write, reader read) : s(new state) {
   s->host = host;

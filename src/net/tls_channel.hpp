@@ -45,4 +45,10 @@ class tls_channel {
   std::unique_ptr<state> s;
 };
 
+// Readies the system's TLS provider and its store of trusted roots on a thread of their own,
+// so that the first connection does not wait for them (a few hundred milliseconds under Wine,
+// once per process). Touches no network; nothing comes back, and a failure here shows again,
+// with its reason, at the first connection.
+void prepare_tls();
+
 }  // namespace net
