@@ -1,5 +1,5 @@
-// The built program under Wine, against the local archive server on 127.0.0.1:80, driven
-// from outside through its windows.
+// The built program under Wine, against the local archive server on 127.0.0.1:80 (and over
+// HTTPS on the ports run_e2e.sh names), driven from outside through its windows.
 //
 // Sections:
 //   -- the harness: work directories, the server, the program --
