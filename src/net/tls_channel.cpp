@@ -157,6 +157,7 @@ void tls_channel::state::handshake() {
   std::string received;
   bool first = true;
   bool read_first = false;
+  bool asked_for_certificate = false;
   for (;;) {
     if (read_first) {
       std::string piece = read();
@@ -192,8 +193,14 @@ void tls_channel::state::handshake() {
       read_first = true;
       continue;
     }
-    if (status != SEC_I_CONTINUE_NEEDED && status != SEC_E_OK && status != SEC_I_INCOMPLETE_CREDENTIALS)
-      fail("TLS handshake error", static_cast<DWORD>(status));
+    if (status == SEC_I_INCOMPLETE_CREDENTIALS && !asked_for_certificate) {
+      // The server asked for a client certificate. There is none: the same bytes again, and
+      // the handshake goes on without one.
+      asked_for_certificate = true;
+      read_first = false;
+      continue;
+    }
+    if (status != SEC_I_CONTINUE_NEEDED && status != SEC_E_OK) fail("TLS handshake error", static_cast<DWORD>(status));
     if (dead) fail("TLS handshake error", static_cast<DWORD>(WSAGetLastError()));
     // The bytes SChannel did not take are the start of the next record: the last cbBuffer of
     // what was handed in.
@@ -205,9 +212,8 @@ void tls_channel::state::handshake() {
       early = received;
       break;
     }
-    // The server asked for a client certificate; there is none, so the handshake goes on
-    // without one. Otherwise read only when SChannel took everything.
-    read_first = status != SEC_I_INCOMPLETE_CREDENTIALS && received.empty();
+    // Read only when SChannel took everything.
+    read_first = received.empty();
   }
   const SECURITY_STATUS status = QueryContextAttributesA(&context, SECPKG_ATTR_STREAM_SIZES, &sizes);
   if (status != SEC_E_OK) fail("TLS handshake error", static_cast<DWORD>(status));
