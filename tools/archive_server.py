@@ -19,6 +19,7 @@ import os
 import signal
 import socket
 import socketserver
+import ssl
 import sys
 import threading
 import time
@@ -69,7 +70,7 @@ FAULT_TYPES = {
     "total": int, "no_count": bool, "delay_ms": int, "delay_from": int, "stall_body_ms": int,
     "close_after": int,
     "status": int, "chunked": bool, "chunk_size": int, "split_head": bool,
-    "first_url": str, "first_name": str, "charset": str, "charset_in": str,
+    "first_url": str, "first_name": str, "charset": str, "charset_in": str, "location": str,
 }
 DEFAULT_CHUNK_SIZE = 7
 SPLIT_HEAD_PAUSE_S = 0.05
@@ -465,11 +466,17 @@ class Handler(socketserver.BaseRequestHandler):
     def setup(self):
         self.request.settimeout(IDLE_TIMEOUT_S)
         self.request.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        if self.server.tls is not None:
+            # The handshake happens here; a client that refuses the certificate ends it, and
+            # the connection with it, before any request.
+            self.request = self.server.tls.wrap_socket(self.request, server_side=True)
         self.rfile = self.request.makefile("rb")
         self.connection = Connection()
 
     def finish(self):
         self.rfile.close()
+        if self.server.tls is not None:
+            self.request.close()
 
     def handle(self):
         try:
@@ -586,6 +593,8 @@ class Handler(socketserver.BaseRequestHandler):
                   ("Content-Type", content_type)]
         if cookie:
             fields.append(("Set-Cookie", cookie))
+        if "location" in faults:
+            fields.append(("Location", faults["location"]))
         if request.wants_close():
             fields.append(("Connection", "close"))
         if faults.get("chunked", False):
@@ -618,6 +627,8 @@ class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
     allow_reuse_address = True
     daemon_threads = True
     block_on_close = False
+    # An ssl.SSLContext for a listener that speaks HTTPS.
+    tls = None
 
     def handle_error(self, request, client_address):
         # A client that vanishes mid-reply is routine here, not worth a traceback.
@@ -631,29 +642,52 @@ def main(argv=None):
     parser.add_argument("--host", default="127.0.0.1")
     parser.add_argument("--port", type=int, default=80, help="0 picks a free port")
     parser.add_argument("--catalogue", default=os.path.join(here, "catalogue.tsv"))
+    parser.add_argument("--tls", nargs=2, metavar=("CERT", "KEY"),
+                        help="also serve HTTPS on --tls-port with this certificate (chain) and key, PEM")
+    parser.add_argument("--tls-port", type=int, default=443)
+    parser.add_argument("--tls-also", nargs=3, action="append", default=[],
+                        metavar=("PORT", "CERT", "KEY"),
+                        help="one more HTTPS port with a certificate of its own (for clients "
+                             "that must refuse it); may be repeated")
     args = parser.parse_args(argv)
 
     catalogue = load_catalogue(args.catalogue)
-    try:
-        server = Server((args.host, args.port), Handler)
-    except OSError as e:
-        print("archive server: cannot listen on %s:%d: %s" % (args.host, args.port, e),
-              file=sys.stderr)
-        return 1
-    server.state = State(catalogue)
+    # The plain port first; every HTTPS port shares its archive, faults and log.
+    listeners = [(args.port, None)]
+    if args.tls:
+        listeners.append((args.tls_port, args.tls))
+    listeners += [(int(port), (cert, key)) for port, cert, key in args.tls_also]
+    servers = []
+    for port, pair in listeners:
+        try:
+            server = Server((args.host, port), Handler, bind_and_activate=False)
+            if pair is not None:
+                server.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+                server.tls.load_cert_chain(*pair)
+            server.server_bind()
+            server.server_activate()
+        except (OSError, ssl.SSLError) as e:
+            print("archive server: cannot listen on %s:%d: %s" % (args.host, port, e), file=sys.stderr)
+            for s in servers:
+                s.server_close()
+            return 1
+        server.state = servers[0].state if servers else State(catalogue)
+        servers.append(server)
 
     stop = threading.Event()
     signal.signal(signal.SIGTERM, lambda *_: stop.set())
     signal.signal(signal.SIGINT, lambda *_: stop.set())
-    serving = threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.1},
-                               daemon=True)
-    serving.start()
-    host, port = server.server_address[:2]
-    print("archive server listening on %s:%d" % (host, port), flush=True)
+    for server in servers:
+        threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.1}, daemon=True).start()
+    for server in servers:
+        host, port = server.server_address[:2]
+        print("archive server listening on %s:%d%s" % (host, port, " (HTTPS)" if server.tls else ""),
+              flush=True)
     while not stop.wait(0.5):
         pass
-    server.shutdown()
-    server.server_close()
+    for server in servers:
+        server.shutdown()
+        server.server_close()
     return 0
 
 

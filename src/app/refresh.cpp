@@ -2,8 +2,10 @@
 
 #include <windows.h>
 
+#include <cctype>
 #include <exception>
 #include <iostream>
+#include <stdexcept>
 #include <utility>
 
 #include "app/command_line.hpp"
@@ -11,6 +13,7 @@
 #include "app/refresh_state.hpp"
 #include "app/status_text.hpp"
 #include "app/widgets.hpp"
+#include "net/certificate_refused.hpp"
 #include "net/net_exception.hpp"
 #include "site/archive_parser.hpp"
 #include "site/archive_site.hpp"
@@ -27,6 +30,23 @@ std::string selected_id(gui::combo_ex& box) {
   const int index = box.selected.get();
   const bool inside = index >= 0 && static_cast<std::size_t>(index) < items.size();
   return items[inside ? index : 0].at("id").as<std::string>();
+}
+
+// Ends the refresh with a reason for the status line, when a reply says the archive is not
+// where the program looks for it.
+struct refresh_stopped : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// A field of the reply, its name in any case (RFC 9110 5.1).
+std::string field_of(const http_headers& fields, const std::string& name) {
+  auto lower = [](std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+  };
+  for (const auto& f : fields)
+    if (lower(f.first) == lower(name)) return f.second;
+  return std::string();
 }
 
 void stop_if_cancelled(const refresh_state& owner) {
@@ -65,11 +85,18 @@ void run_refresh(refresh_state& owner) {
   page_query query{&owner, &fields, &filters, refresh, std::string()};
   try {
     stop_if_cancelled(owner);
-    owner.client.set_address(options_in_use.archive.host, options_in_use.archive.port);
+    owner.client.set_address(options_in_use.archive.host, options_in_use.archive.port,
+                             options_in_use.archive.secure());
     owner.client.connect();
     const int count = fetch_page(query, 0, true);
     const int pages = pages_for(count);
     for (int i = 1; i < pages; ++i) fetch_page(query, page_size * i, false);
+  } catch (const refresh_stopped& e) {
+    std::cout << e.what() << std::endl;
+    query.problem = e.what();
+  } catch (const net::certificate_refused& e) {
+    std::cout << e.what() << std::endl;
+    query.problem = certificate_failure(e.problem);
   } catch (const net::net_exception& e) {
     std::cout << e.what() << std::endl;
     query.problem = network_failure(e.what());
@@ -97,8 +124,11 @@ int fetch_page(page_query& query, int start, bool first) {
   stop_if_cancelled(owner);
   owner.client.post("/archive/", archive_form_body(*query.filters, start), *query.fields);
   http_resp response = owner.client.read_response();
+  const std::string moved =
+      moved_failure(response.status_line, field_of(response.headers, "Location"), options_in_use.archive);
+  if (!moved.empty()) throw refresh_stopped(moved);
   // From here on the page is text: read once in the character set it was sent in.
-  const std::string page = page_text(response.body, response.headers["Content-Type"]);
+  const std::string page = page_text(response.body, field_of(response.headers, "Content-Type"));
   if (first) (*query.fields)["cookie"] = response.headers["Set-Cookie"];
   // Read like any other (its body simply yields no entries), but the status line says so.
   if (query.problem.empty()) query.problem = reply_failure(response.status_line);

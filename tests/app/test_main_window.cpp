@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "site/archive_host.hpp"
+#include "site/archive_site.hpp"
 #include "app/main_window.hpp"
 #include "app/refresh.hpp"
 #include "app/state_codec.hpp"
@@ -107,7 +107,7 @@ TEST_F(MainWindow, RestoresRowsMarksSelectionTitleAndFilters) {
   EXPECT_EQ(language_combo->items.size(), 10u);
   EXPECT_EQ(type_combo->items.size(), 5u);
   EXPECT_EQ(sort_combo->items.size(), 6u);
-  EXPECT_EQ(main_window->text.get(), archive_host);
+  EXPECT_EQ(main_window->text.get(), build_archive().host);
   EXPECT_EQ(refresh_button->text.get(), "Refresh");
   EXPECT_FALSE(progress_bar->visible.get());
 }

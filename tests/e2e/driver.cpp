@@ -5,6 +5,7 @@
 #include "e2e/driver.hpp"
 
 #include <commctrl.h>
+#include <wincrypt.h>
 #include <ws2tcpip.h>
 
 #include <nlohmann/json.hpp>
@@ -154,7 +155,7 @@ program::~program() {
 }
 
 bool program::start(const std::string& exe, const std::string& directory, const std::string& output,
-                    std::string& error) {
+                    std::string& error, const std::string& arguments) {
   if (process) {
     error = "already started";
     return false;
@@ -176,6 +177,7 @@ bool program::start(const std::string& exe, const std::string& directory, const 
   si.hStdError = out;
   PROCESS_INFORMATION pi = {};
   std::string command = "\"" + exe + "\"";
+  if (!arguments.empty()) command += " " + arguments;
   const BOOL ok = CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr,
                                  directory.c_str(), &si, &pi);
   const DWORD err = GetLastError();
@@ -855,6 +857,27 @@ bool set_wine_browsers(const std::string& commands, std::string* previous, bool*
                                 static_cast<DWORD>(commands.size() + 1));
   RegCloseKey(key);
   return r == ERROR_SUCCESS;
+}
+
+bool trust_root(const std::string& der_path, std::string& error) {
+  std::string der;
+  if (!read_file(der_path, der) || der.empty()) {
+    error = "cannot read " + der_path;
+    return false;
+  }
+  HCERTSTORE root = CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, "Root");
+  if (!root) {
+    error = "cannot open the user's Root store (" + std::to_string(GetLastError()) + ")";
+    return false;
+  }
+  // Already there: nothing changes (Windows would ask the user again otherwise).
+  const BOOL ok = CertAddEncodedCertificateToStore(root, X509_ASN_ENCODING,
+                                                   reinterpret_cast<const BYTE*>(der.data()),
+                                                   static_cast<DWORD>(der.size()), CERT_STORE_ADD_USE_EXISTING, nullptr);
+  const DWORD code = GetLastError();
+  CertCloseStore(root, 0);
+  if (!ok) error = "cannot add " + der_path + " to the user's Root store (" + std::to_string(code) + ")";
+  return ok != FALSE;
 }
 
 bool restore_wine_browsers(const std::string& previous, bool existed) {

@@ -13,6 +13,7 @@
 //   -- the archive server's control paths --
 //   -- the browser launcher --
 //   -- the screen's DPI --
+//   -- certificates --
 
 // Winsock 2 must come before windows.h, which would otherwise bring in the old winsock.h.
 #include <windows.h>
@@ -54,10 +55,11 @@ class program {
   // window behind for the next one to find.
   ~program();
 
-  // Starts `exe` with `directory` as its current directory; its standard output and
-  // standard error both go to the file `output_path` (created or truncated).
+  // Starts `exe` with `directory` as its current directory and `arguments` after its name;
+  // its standard output and standard error both go to the file `output_path` (created or
+  // truncated).
   bool start(const std::string& exe, const std::string& directory, const std::string& output_path,
-             std::string& error);
+             std::string& error, const std::string& arguments = "");
   bool running() const;
   // Waits for the process to end; false on timeout.
   bool wait_exit(DWORD timeout_ms);
@@ -280,5 +282,12 @@ class screen_dpi {
   DWORD previous = 0;
   bool existed = false;
 };
+
+// -- certificates --
+
+// Adds the certificate (DER) to the current user's Root store of this Wine prefix, so that
+// programs started in the prefix trust what it signed. For the project's own test authority
+// only, in prefixes the project made.
+bool trust_root(const std::string& der_path, std::string& error);
 
 }  // namespace e2e

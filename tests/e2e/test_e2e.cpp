@@ -1,5 +1,5 @@
-// The built program under Wine, against the local archive server on 127.0.0.1:80, driven
-// from outside through its windows.
+// The built program under Wine, against the local archive server on 127.0.0.1:80 (and over
+// HTTPS on the ports run_e2e.sh names), driven from outside through its windows.
 //
 // Sections:
 //   -- the harness: work directories, the server, the program --
@@ -12,6 +12,7 @@
 //   -- sizes at any DPI --
 //   -- names in every script --
 //   -- opening entries in the browser --
+//   -- HTTPS and the archive's address --
 
 #include <gtest/gtest.h>
 
@@ -22,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "site/archive_host.hpp"
+#include "site/archive_site.hpp"
 #include "e2e/driver.hpp"
 #include "e2e/state_file.hpp"
 // After windows.h, which the driver brings in.
@@ -47,12 +48,19 @@ constexpr DWORD refresh_ms = 60000;
 constexpr DWORD exit_ms = 30000;
 
 e2e::archive_server server("127.0.0.1", 80);
+// The archive the program queries without --archive: the local server's plain port.
+const archive_address build = build_archive();
 
 // Where the harness keeps its files, as a Unix path; set by run_e2e.sh, else the build
 // tree's default.
 std::string work_root() { return e2e::env("VEX_E2E_WORK", VEX_E2E_DEFAULT_WORK); }
 std::string control_script() { return e2e::env("VEX_E2E_CONTROL", VEX_E2E_DEFAULT_CONTROL); }
 std::string server_script() { return e2e::env("VEX_E2E_SERVER", VEX_E2E_DEFAULT_SERVER); }
+// The server's certificates and their authority, made by the harness script.
+std::string tls_root() {
+  const std::string work = work_root();
+  return e2e::env("VEX_E2E_TLS", work.substr(0, work.find_last_of('/')) + "/tls");
+}
 
 // The harness script stops and starts the server; Wine runs it as a Linux program.
 bool server_command(const std::string& what, std::string& error) {
@@ -71,11 +79,14 @@ bool server_command(const std::string& what, std::string& error) {
 class server_environment : public testing::Environment {
  public:
   void SetUp() override {
-    if (server.alive()) return;
     std::string error;
-    e2e::make_directories(e2e::windows_path(work_root()));
-    ASSERT_TRUE(server_command("server-start", error)) << error;
-    started_here = true;
+    if (!server.alive()) {
+      e2e::make_directories(e2e::windows_path(work_root()));
+      ASSERT_TRUE(server_command("server-start", error)) << error;
+      started_here = true;
+    }
+    // The program trusts what Windows trusts; in this prefix, the local archive's authority.
+    ASSERT_TRUE(e2e::trust_root(e2e::windows_path(tls_root() + "/ca.der"), error)) << error;
   }
   void TearDown() override {
     std::string error;
@@ -151,18 +162,25 @@ class E2E : public testing::Test {
     return log;
   }
 
-  // Starts the program in this test's directory and finds its window; its output so far
-  // stays readable through `output()` after it ended.
-  void start_app() {
+  // Starts the program in this test's directory with `arguments` and finds its window,
+  // titled with the archive's host; its output so far stays readable through `output()`
+  // after it ended.
+  void start_app(const std::string& arguments = "", const std::string& title = build.host) {
+    ASSERT_NO_FATAL_FAILURE(start_process(arguments));
+    std::string error;
+    app.reset(new app_window);
+    ASSERT_TRUE(app->attach(title, app_process->id, start_ms, error)) << error;
+    ASSERT_TRUE(app->idle()) << "button \"" << app->button_text() << "\" at start";
+  }
+
+  void start_process(const std::string& arguments) {
     ++runs;
     app.reset();
     app_process.reset(new program);
     std::string error;
-    ASSERT_TRUE(app_process->start(VEX_E2E_APP, dir, dir + "/output-" + std::to_string(runs) + ".txt", error))
+    ASSERT_TRUE(app_process->start(VEX_E2E_APP, dir, dir + "/output-" + std::to_string(runs) + ".txt", error,
+                                   arguments))
         << error;
-    app.reset(new app_window);
-    ASSERT_TRUE(app->attach(archive_host, app_process->id, start_ms, error)) << error;
-    ASSERT_TRUE(app->idle()) << "button \"" << app->button_text() << "\" at start";
   }
 
   // WM_CLOSE, then the program must end by itself with exit code 0.
@@ -339,7 +357,7 @@ TEST_F(E2E, RequestsFollowTheResultCount) {
       EXPECT_EQ("POST", r.method);
       EXPECT_EQ("/archive/", r.path);
       EXPECT_EQ(log[0].connection, r.connection) << "pages of one refresh share one connection";
-      EXPECT_EQ(archive_host, r.headers.count("host") ? r.headers.at("host") : "<none>");
+      EXPECT_EQ(build.authority(), r.headers.count("host") ? r.headers.at("host") : "<none>");
       EXPECT_EQ("keep-alive", r.headers.count("connection") ? r.headers.at("connection") : "<none>");
       EXPECT_EQ("application/x-www-form-urlencoded",
                 r.headers.count("content-type") ? r.headers.at("content-type") : "<none>");
@@ -1286,7 +1304,7 @@ TEST_F(BrowserE2E, OnlyPagesOfTheSiteAreOpened) {
   ASSERT_TRUE(e2e::wait_until([&] { return !opened().empty(); }, 30000)) << "the good page was not opened";
   // The launcher runs apart from the program: give a hostile address time to show up too.
   Sleep(3000);
-  EXPECT_EQ(std::vector<std::string>{std::string("http://") + archive_host + entries[1].url}, opened());
+  EXPECT_EQ(std::vector<std::string>{build.base_url() + entries[1].url}, opened());
   ASSERT_NO_FATAL_FAILURE(close_app());
 }
 
@@ -1307,7 +1325,7 @@ TEST_F(BrowserE2E, EnterOnARowOpensItAsADoubleClickDoes) {
   ASSERT_TRUE(app->press_key(VK_TAB));
   ASSERT_NO_FATAL_FAILURE(expect_focus(app->title_edit, "the title, after Enter on the list"));
   Sleep(3000);  // as above
-  EXPECT_EQ(std::vector<std::string>{std::string("http://") + archive_host + entries[1].url}, opened());
+  EXPECT_EQ(std::vector<std::string>{build.base_url() + entries[1].url}, opened());
   EXPECT_TRUE(server_log().empty()) << "Enter on a row starts no refresh";
   ASSERT_NO_FATAL_FAILURE(close_app());
 }
@@ -1319,10 +1337,161 @@ TEST_F(BrowserE2E, LinksOutsideAsciiOpenAsTheirUtf8PercentEncoded) {
   ASSERT_NO_FATAL_FAILURE(refresh());
   ASSERT_TRUE(app->double_click_row(0));
   ASSERT_TRUE(e2e::wait_until([&] { return !opened().empty(); }, 30000)) << "the page was not opened";
-  EXPECT_EQ(std::vector<std::string>{std::string("http://") + archive_host +
+  EXPECT_EQ(std::vector<std::string>{build.base_url() +
                                      "/vexlets/%E3%83%86%E3%82%B9%E3%83%88%20caf%C3%A9/"},
             opened());
   ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+// -- HTTPS and the archive's address --
+
+const char* const https_archive = "--archive https://localhost";
+
+TEST_F(E2E, RefreshOverHttps) {
+  ASSERT_NO_FATAL_FAILURE(start_app(https_archive));
+  // Sized replies, chunked ones, a head in two writes (two records), and pages of about
+  // 40 KB (three records, each more than a read of the reply takes).
+  const std::string long_name = nlohmann::json{{"total", 45}, {"first_name", std::string(30000, 'v')}}.dump();
+  const std::string variants[] = {"{\"total\": 45, \"chunked\": true, \"chunk_size\": 100}",
+                                  "{\"total\": 45, \"split_head\": true}", long_name};
+  for (const std::string& faults : variants) {
+    SCOPED_TRACE(faults);
+    reset_server();
+    set_faults(faults);
+    ASSERT_NO_FATAL_FAILURE(refresh());
+    const std::vector<logged_request> log = server_log();
+    EXPECT_EQ((std::vector<std::string>{"0", "20", "40"}), starts_of(log));
+    for (const logged_request& r : log) {
+      EXPECT_EQ(log[0].connection, r.connection) << "pages of one refresh share one connection";
+      EXPECT_EQ("localhost", r.headers.count("host") ? r.headers.at("host") : "<none>");
+    }
+    // The same pages, sized, over plain HTTP; names as far as a list cell shows them.
+    auto shown = [](std::vector<std::string> v) {
+      for (std::string& name : v) name = name.substr(0, 200);
+      return v;
+    };
+    EXPECT_EQ(shown(names_of(replay(log, faults == long_name ? faults : "{\"total\": 45}"))), shown(names()));
+    EXPECT_EQ("45 entries listed.", app->status_text());
+  }
+  EXPECT_TRUE(lines_of(output()).empty()) << output();
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+TEST_F(E2E, CancelAndTimeOutOverHttps) {
+  ASSERT_NO_FATAL_FAILURE(start_app(https_archive));
+  // The second reply is held: a cancel ends the connection at once, long before it comes.
+  set_faults("{\"total\": 45, \"delay_ms\": 40000, \"delay_from\": 1}");
+  ASSERT_TRUE(app->click_refresh());
+  ASSERT_TRUE(e2e::wait_until([&] { return app->row_count() == 20 && server_log().size() == 2; }, refresh_ms));
+  ASSERT_TRUE(app->click_refresh());
+  EXPECT_TRUE(app->wait_idle(5000)) << app->button_text();
+  EXPECT_EQ("Cancelled after 20 entries.", app->status_text());
+  EXPECT_EQ(20, app->row_count());
+
+  // Left alone, the read gives up after the client's 30 s without a byte.
+  reset_server();
+  set_faults("{\"total\": 45, \"delay_ms\": 40000, \"delay_from\": 1}");
+  const long long ms = app->refresh(refresh_ms);
+  ASSERT_GE(ms, 0) << app->button_text();
+  EXPECT_GE(ms, 29000);
+  EXPECT_LT(ms, 39000);
+  EXPECT_EQ("The archive did not answer in time. 20 entries listed.", app->status_text());
+  EXPECT_EQ(2u, server_log().size());
+
+  // Nothing is left behind: the next refresh works.
+  reset_server();
+  set_faults("{\"total\": 5}");
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  EXPECT_EQ(5, app->row_count());
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+// A certificate the program must not accept ends the refresh before any request: not one
+// reaches the server, and the status line says why.
+TEST_F(E2E, RefusedCertificatesEndTheRefreshBeforeAnyRequest) {
+  const struct {
+    int port;
+    const char* status;
+  } cases[] = {
+      {4444, "The archive's certificate was refused: not trusted. No entries listed."},
+      {4445, "The archive's certificate was refused: expired. No entries listed."},
+      {4446, "The archive's certificate was refused: made out for another name. No entries listed."},
+  };
+  // Marks and rows of an earlier session stay as they were.
+  e2e::state_file before = sample_state();
+  ASSERT_TRUE(e2e::write_file(state_path(), e2e::write_state(before)));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.port);
+    reset_server();
+    set_faults("{\"total\": 5}");
+    ASSERT_NO_FATAL_FAILURE(start_app("--archive https://localhost:" + std::to_string(c.port)));
+    ASSERT_NO_FATAL_FAILURE(refresh());
+    EXPECT_EQ(c.status, app->status_text());
+    EXPECT_TRUE(server_log().empty()) << "a request reached the server";
+    EXPECT_EQ(0, app->row_count());
+    // Refused again, the same way, by the next refresh of the same run.
+    ASSERT_NO_FATAL_FAILURE(refresh());
+    EXPECT_EQ(c.status, app->status_text());
+    EXPECT_TRUE(server_log().empty());
+    const std::vector<std::string> out = lines_of(output());
+    ASSERT_EQ(2u, out.size()) << output();
+    EXPECT_EQ(0u, out[0].find("TLS certificate refused ")) << out[0];
+    ASSERT_NO_FATAL_FAILURE(close_app());
+    e2e::state_file after;
+    ASSERT_NO_FATAL_FAILURE(read_state(after));
+    EXPECT_EQ(before.marks, after.marks);
+  }
+}
+
+// An address with a port, here an IPv4 literal whose certificate names it.
+TEST_F(E2E, ArchiveWithAPort) {
+  ASSERT_NO_FATAL_FAILURE(start_app("--archive https://127.0.0.1:4443", "127.0.0.1"));
+  set_faults("{\"total\": 25}");
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  const std::vector<logged_request> log = server_log();
+  ASSERT_EQ(2u, log.size());
+  for (const logged_request& r : log)
+    EXPECT_EQ("127.0.0.1:4443", r.headers.count("host") ? r.headers.at("host") : "<none>");
+  EXPECT_EQ(25, app->row_count());
+  EXPECT_EQ("25 entries listed.", app->status_text());
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+TEST_F(E2E, RedirectNamesTheNewAddress) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  set_faults("{\"status\": 301, \"location\": \"https://localhost/archive/\"}");
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  EXPECT_EQ(
+      "The archive moved to https://localhost/archive/; start the program with --archive https://localhost. No "
+      "entries listed.",
+      app->status_text());
+  EXPECT_EQ(1u, server_log().size());
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+// A wrong address is refused before any window: a message box says why, the exit code is 2
+// and the state file stays as it was.
+TEST_F(E2E, BadArchiveAddressIsRefusedBeforeAnyWindow) {
+  const std::string state = e2e::write_state(sample_state());
+  ASSERT_TRUE(e2e::write_file(state_path(), state));
+  ASSERT_NO_FATAL_FAILURE(start_process("--archive ftp://localhost"));
+  const HWND box = e2e::find_top_window("#32770", "Vexlets", app_process->id, start_ms);
+  ASSERT_NE(nullptr, box) << output();
+  std::string text;
+  for (HWND child : e2e::child_windows(box))
+    if (e2e::class_name(child) == "Static") text += e2e::window_text(child);
+  EXPECT_NE(std::string::npos,
+            text.find("The archive address \"ftp://localhost\" is not valid: the address must start with "
+                      "http:// or https://."))
+      << text;
+  EXPECT_EQ(nullptr, e2e::find_top_window("gui_basic_widget", "localhost", app_process->id, 0));
+  PostMessageA(box, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(app_process->wait_exit(exit_ms));
+  EXPECT_EQ(2u, app_process->exit_code());
+  std::string after;
+  ASSERT_TRUE(e2e::read_file(state_path(), after));
+  EXPECT_EQ(state, after);
+  EXPECT_TRUE(server_log().empty());
 }
 
 }  // namespace

@@ -134,9 +134,9 @@ def form_body(**fields):
 # Process and connection helpers
 
 class ServerProcess:
-    def __init__(self):
+    def __init__(self, extra=()):
         self.proc = subprocess.Popen(
-            [sys.executable, SERVER, "--host", "127.0.0.1", "--port", "0"],
+            [sys.executable, SERVER, "--host", "127.0.0.1", "--port", "0"] + list(extra),
             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         ready, _, _ = select.select([self.proc.stdout], [], [], 10)
         if not ready:
@@ -179,8 +179,10 @@ class Response:
 
 
 class Connection:
-    def __init__(self, port):
+    def __init__(self, port, tls=None, name="localhost"):
         self.sock = socket.create_connection(("127.0.0.1", port), timeout=10)
+        if tls is not None:
+            self.sock = tls.wrap_socket(self.sock, server_hostname=name)
         self.buffer = b""
 
     def close(self):
@@ -726,6 +728,39 @@ class ArchiveServerTest(unittest.TestCase):
         status, _ = self.control("POST", "/_nothing")
         self.assertEqual(status, 404)
         self.assertEqual(self.log(), [])
+
+
+class TlsTest(unittest.TestCase):
+    """--tls: HTTPS beside the plain port, one archive behind both."""
+
+    def test_https_ports_share_the_archive_and_present_their_certificates(self):
+        import ssl
+        import tempfile
+        with tempfile.TemporaryDirectory() as certs:
+            subprocess.run(["bash", os.path.join(TOOLS, "make_test_certs.sh"), certs], check=True)
+            pem = lambda name: os.path.join(certs, name)
+            server = ServerProcess(["--tls", pem("localhost.pem"), pem("localhost.key"), "--tls-port", "0",
+                                    "--tls-also", "0", pem("expired.pem"), pem("expired.key")])
+            try:
+                ports = []
+                for _ in range(2):
+                    line = server.proc.stdout.readline().decode("ascii").rstrip("\n")
+                    m = re.fullmatch(r"archive server listening on 127\.0\.0\.1:(\d+) \(HTTPS\)", line)
+                    self.assertTrue(m, line)
+                    ports.append(int(m.group(1)))
+                trusting = ssl.create_default_context(cafile=pem("ca.pem"))
+                conn = Connection(ports[0], trusting)
+                for start in (0, 20):
+                    resp = conn.request("POST", "/archive/", form_body(start=start))
+                    self.assertEqual(resp.status, 200)
+                    self.assertIn("SEARCH RESULTS [%d - %d of " % (start + 1, start + 20), resp.text)
+                conn.close()
+                with self.assertRaises(ssl.SSLCertVerificationError):
+                    Connection(ports[1], trusting)
+                log = json.loads(Connection(server.port).request("GET", "/_log").body)
+                self.assertEqual([e["form"]["start"] for e in log], ["0", "20"])
+            finally:
+                self.assertEqual(server.stop(), 0)
 
 
 class ServerLifetimeTest(unittest.TestCase):
