@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 
+#include "app/about.hpp"
 #include "app/command_line.hpp"
 #include "app/state_store.hpp"
 #include "app/status_text.hpp"
@@ -101,6 +102,7 @@ void build_main_window() {
   main_window->add_accelerator(0, VK_F5, refresh_key);
   main_window->on_command.add(on_window_command);
   main_window->create();
+  add_about(*main_window);
 
   mark_menu.add_item("mark as cracked", 1);
   mark_menu.add_item("mark as uncracked", 2);
