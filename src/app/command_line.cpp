@@ -60,5 +60,5 @@ command_line parse_command_line(const std::vector<std::string>& args) {
 }
 
 std::string command_line_usage() {
-  return std::string(options_text) + "\n\nWithout --archive the program queries " + build_archive().base_url() + ".";
+  return std::string(options_text) + "\n\nDefault archive: " + build_archive().base_url();
 }

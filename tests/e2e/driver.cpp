@@ -154,7 +154,7 @@ program::~program() {
 }
 
 bool program::start(const std::string& exe, const std::string& directory, const std::string& output,
-                    std::string& error) {
+                    std::string& error, const std::string& arguments) {
   if (process) {
     error = "already started";
     return false;
@@ -176,6 +176,7 @@ bool program::start(const std::string& exe, const std::string& directory, const 
   si.hStdError = out;
   PROCESS_INFORMATION pi = {};
   std::string command = "\"" + exe + "\"";
+  if (!arguments.empty()) command += " " + arguments;
   const BOOL ok = CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr,
                                  directory.c_str(), &si, &pi);
   const DWORD err = GetLastError();
@@ -571,7 +572,10 @@ bool app_window::choose_in_menu(int item, DWORD timeout_ms) {
   // The menu loop reads every key message of the program's thread; TranslateMessage turns
   // Return into the character that chooses the highlighted item.
   std::vector<WPARAM> keys;
-  if (item <= 0) {
+  if (item == -1) {
+    keys.push_back(VK_UP);
+    keys.push_back(VK_RETURN);
+  } else if (item <= 0) {
     keys.push_back(VK_ESCAPE);
   } else {
     for (int i = 0; i < item; ++i) keys.push_back(VK_DOWN);
