@@ -1,4 +1,4 @@
-# The release: `cpack --preset i686` (after the i686 build) writes
+# The release: `cpack --preset i686`, after the program's build, writes
 # vexlets-<version>-win32.zip into the build tree, holding vexlets.exe, README.txt and
 # LICENSE.txt at its top and nothing else. The texts get Windows line ends, so that every
 # editor shows them as lines. scripts/check-package checks the result.
@@ -6,6 +6,9 @@
 # README.txt is made beside the program (src/app), from the same options text as "/?".
 configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_BINARY_DIR}/package/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
 
+# Packing builds nothing (by default it would build every test first): build the program,
+# then pack it.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY TRUE)
 install(TARGETS vexlets RUNTIME DESTINATION . COMPONENT release)
 install(FILES ${PROJECT_BINARY_DIR}/package/README.txt ${PROJECT_BINARY_DIR}/package/LICENSE.txt
         DESTINATION . COMPONENT release)
