@@ -41,6 +41,16 @@ void add_about(gui::window& w) {
   const HWND owner = w.hwnd;
   w.on_system_command.add([owner](int command) {
     if (command != static_cast<int>(about_command)) return;
-    MessageBoxA(owner, about_text().c_str(), "About Vexlets", MB_OK | MB_ICONINFORMATION);
+    const std::string text = about_text();
+    // The box shows the program's own icon.
+    MSGBOXPARAMSA box = {};
+    box.cbSize = sizeof box;
+    box.hwndOwner = owner;
+    box.hInstance = GetModuleHandleA(nullptr);
+    box.lpszText = text.c_str();
+    box.lpszCaption = "About Vexlets";
+    box.dwStyle = MB_OK | MB_USERICON;
+    box.lpszIcon = MAKEINTRESOURCEA(program_icon);
+    MessageBoxIndirectA(&box);
   });
 }
