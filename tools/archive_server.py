@@ -10,6 +10,7 @@ Standard library only. See tools/README.md for the control interface.
 """
 
 import argparse
+import codecs
 import datetime
 import email.utils
 import http
@@ -29,8 +30,10 @@ MAX_LINE = 65536
 MAX_HEADERS = 200
 MAX_BODY = 16 * 1024 * 1024
 # Pages are Latin-1 so that every byte the client sends in a form value comes back as the
-# same byte; nothing in the catalogue lies outside ASCII.
+# same byte; names outside Latin-1 go out as character references. The "charset" fault
+# writes pages in another character set, and "charset_in" says where a page names it.
 CHARSET = "ISO-8859-1"
+CHARSET_PLACES = ("both", "header", "meta", "none")
 
 DIFFICULTY_NAMES = {
     "1": "1 - Very easy, for newbies",
@@ -66,7 +69,7 @@ FAULT_TYPES = {
     "total": int, "no_count": bool, "delay_ms": int, "delay_from": int, "stall_body_ms": int,
     "close_after": int,
     "status": int, "chunked": bool, "chunk_size": int, "split_head": bool,
-    "first_url": str, "first_name": str,
+    "first_url": str, "first_name": str, "charset": str, "charset_in": str,
 }
 DEFAULT_CHUNK_SIZE = 7
 SPLIT_HEAD_PAUSE_S = 0.05
@@ -98,7 +101,7 @@ class Vexlet:
 
 
 def load_catalogue(path):
-    with open(path, encoding="latin-1", newline="") as f:
+    with open(path, encoding="utf-8", newline="") as f:
         lines = f.read().split("\n")
     header = lines[0].rstrip("\r").split("\t")
     rows = []
@@ -203,7 +206,7 @@ PAGE_HEAD = (
     "<!DOCTYPE html>\r\n"
     "<html>\r\n"
     "<head>\r\n"
-    "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=" + CHARSET + "\">\r\n"
+    "%s"
     "<title>Vexlet archive</title>\r\n"
     "<link rel=\"stylesheet\" href=\"/style.css\">\r\n"
     "<script type=\"text/javascript\">function more(n){return n<20;}</script>\r\n"
@@ -238,8 +241,15 @@ def render_entry(v, url, name):
          solved, DESCRIPTIONS[v.id % len(DESCRIPTIONS)])
 
 
-def render_page(start, total, entries, with_count=True):
-    parts = [PAGE_HEAD]
+def meta_line(charset):
+    """The head's <meta> naming the page's character set, or nothing for None."""
+    if charset is None:
+        return ""
+    return "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=%s\">\r\n" % charset
+
+
+def render_page(start, total, entries, with_count=True, meta_charset=CHARSET):
+    parts = [PAGE_HEAD % meta_line(meta_charset)]
     if with_count:
         if entries:
             span = "%d - %d" % (start + 1, start + len(entries))
@@ -323,6 +333,13 @@ class State:
                 raise ValueError("fault %r needs a %s" % (name, expected.__name__))
         if settings.get("chunk_size", 1) < 1:
             raise ValueError("chunk_size must be at least 1")
+        if "charset" in settings:
+            try:
+                codecs.lookup(settings["charset"])
+            except LookupError:
+                raise ValueError("unknown charset %r" % settings["charset"])
+        if settings.get("charset_in", "both") not in CHARSET_PLACES:
+            raise ValueError("charset_in must be one of %s" % ", ".join(CHARSET_PLACES))
         self.faults.update(settings)
 
 
@@ -541,6 +558,8 @@ class Handler(socketserver.BaseRequestHandler):
         if faults.get("delay_ms", 0) > 0 and delayed:
             time.sleep(faults["delay_ms"] / 1000.0)
 
+        charset = faults.get("charset", CHARSET)
+        charset_in = faults.get("charset_in", "both")
         path = request.path
         if "status" in faults:
             status = faults["status"]
@@ -551,16 +570,20 @@ class Handler(socketserver.BaseRequestHandler):
                 start, total, entries = page_entries(state.catalogue, form, faults)
             else:
                 start, total, entries = 0, 0, []
-            text = render_page(start, total, entries, with_count=not faults.get("no_count", False))
+            text = render_page(start, total, entries, with_count=not faults.get("no_count", False),
+                               meta_charset=charset if charset_in in ("both", "meta") else None)
         else:
             status = 404
             text = small_page("404 Not Found", "There is nothing at %s." % path)
-        payload = text.encode("latin-1", errors="xmlcharrefreplace")
+        payload = text.encode(charset, errors="xmlcharrefreplace")
+        content_type = "text/html"
+        if charset_in in ("both", "header"):
+            content_type += "; charset=" + charset
 
         close = close_after_reply or request.wants_close()
         fields = [("Date", email.utils.formatdate(usegmt=True)),
                   ("Server", "vexlet-archive/1.0"),
-                  ("Content-Type", "text/html; charset=" + CHARSET)]
+                  ("Content-Type", content_type)]
         if cookie:
             fields.append(("Set-Cookie", cookie))
         if request.wants_close():

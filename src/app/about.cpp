@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "app/command_line.hpp"
 #include "app/version.hpp"
+#include "gui/base/dpi.hpp"
 
 namespace {
 
@@ -14,10 +17,22 @@ constexpr UINT about_command = 0x0010;
 // The program's first icon (vexlets.rc), which Explorer shows for the file.
 constexpr WORD program_icon = 1;
 
-HICON load_icon(int width_metric, int height_metric) {
+// The program's icon in the size `size_metric` has at `dpi`, drawn for it rather than scaled
+// from another where the file holds that size.
+HICON load_icon(int size_metric, int dpi) {
+  const int side = gui::system_metric(size_metric, dpi);
   return static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(program_icon), IMAGE_ICON,
-                                       GetSystemMetrics(width_metric), GetSystemMetrics(height_metric),
-                                       LR_DEFAULTCOLOR));
+                                       side, side, LR_DEFAULTCOLOR));
+}
+
+// Title bar and Alt+Tab (big), task bar and system menu (small); the icons they replace
+// are the program's own and go.
+void set_icons(HWND window, int dpi) {
+  for (const auto& [kind, metric] : {std::pair<WPARAM, int>{ICON_BIG, SM_CXICON}, {ICON_SMALL, SM_CXSMICON}}) {
+    const LRESULT previous =
+        SendMessageA(window, WM_SETICON, kind, reinterpret_cast<LPARAM>(load_icon(metric, dpi)));
+    if (previous) DestroyIcon(reinterpret_cast<HICON>(previous));
+  }
 }
 
 }  // namespace
@@ -30,22 +45,21 @@ std::string about_text() {
 }
 
 void add_about(gui::window& w) {
-  // Each size drawn for it rather than one scaled; the icons live as long as the process.
-  SendMessageA(w.hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(load_icon(SM_CXICON, SM_CYICON)));
-  SendMessageA(w.hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(load_icon(SM_CXSMICON, SM_CYSMICON)));
+  set_icons(w.hwnd, gui::dpi_of(w.hwnd));
+  const HWND window = w.hwnd;
+  w.on_dpi.add([window](int dpi) { set_icons(window, dpi); });
 
   // The wide form for the ellipsis, which no single ANSI code page has in the same place.
   HMENU system_menu = GetSystemMenu(w.hwnd, FALSE);
   AppendMenuW(system_menu, MF_SEPARATOR, 0, nullptr);
   AppendMenuW(system_menu, MF_STRING, about_command, L"&About Vexlets\u2026");
-  const HWND owner = w.hwnd;
-  w.on_system_command.add([owner](int command) {
+  w.on_system_command.add([window](int command) {
     if (command != static_cast<int>(about_command)) return;
     const std::string text = about_text();
     // The box shows the program's own icon.
     MSGBOXPARAMSA box = {};
     box.cbSize = sizeof box;
-    box.hwndOwner = owner;
+    box.hwndOwner = window;
     box.hInstance = GetModuleHandleA(nullptr);
     box.lpszText = text.c_str();
     box.lpszCaption = "About Vexlets";

@@ -10,5 +10,6 @@
 // The About box's text.
 std::string about_text();
 
-// Gives the created window the program's icon and the About entry.
+// Gives the created window the program's icon, at its DPI and again whenever that changes,
+// and the About entry.
 void add_about(gui::window& w);

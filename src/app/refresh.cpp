@@ -14,6 +14,7 @@
 #include "net/net_exception.hpp"
 #include "site/archive_parser.hpp"
 #include "site/archive_site.hpp"
+#include "site/charset.hpp"
 #include "site/result_count.hpp"
 
 namespace {
@@ -96,13 +97,15 @@ int fetch_page(page_query& query, int start, bool first) {
   stop_if_cancelled(owner);
   owner.client.post("/archive/", archive_form_body(*query.filters, start), *query.fields);
   http_resp response = owner.client.read_response();
+  // From here on the page is text: read once in the character set it was sent in.
+  const std::string page = page_text(response.body, response.headers["Content-Type"]);
   if (first) (*query.fields)["cookie"] = response.headers["Set-Cookie"];
   // Read like any other (its body simply yields no entries), but the status line says so.
   if (query.problem.empty()) query.problem = reply_failure(response.status_line);
 
   int count = 0;
   if (first) {
-    if (std::optional<int> found = find_result_count(response.body)) count = *found;
+    if (std::optional<int> found = find_result_count(page)) count = *found;
     else {
       std::cout << "error resp" << std::endl;
       if (query.problem.empty()) query.problem = no_count_failure;
@@ -110,7 +113,7 @@ int fetch_page(page_query& query, int start, bool first) {
   }
   // The list's rows belong to the window thread, which reads them for the popup menu and
   // the state file. The page goes over without this thread waiting for it.
-  main_window->post([&owner, refresh = query.refresh, rows = parse_archive_page(response.body), first,
+  main_window->post([&owner, refresh = query.refresh, rows = parse_archive_page(page), first,
                      count]() mutable { show_page(owner, refresh, rows, first, count); });
   return count;
 }
