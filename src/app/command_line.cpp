@@ -1,5 +1,6 @@
 #include "app/command_line.hpp"
 
+#include "app/options_text.hpp"
 #include "site/archive_site.hpp"
 
 namespace {
@@ -57,12 +58,5 @@ command_line parse_command_line(const std::vector<std::string>& args) {
 }
 
 std::string command_line_usage() {
-  return "Usage: vexlets.exe [--archive URL] [--connections N]\n"
-         "\n"
-         "--archive URL\tThe archive to query: http:// or https://, a host and an optional\n"
-         "\tport, such as https://archive.example:8443 (default " +
-         build_archive().base_url() +
-         ").\n"
-         "--connections N\tHow many connections a refresh uses at once, 1 to 8 (default 4).\n"
-         "/?, -h, --help\tShow these options.";
+  return std::string(options_text) + "\n\nDefault archive: " + build_archive().base_url();
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/about.hpp"
 #include "app/command_line.hpp"
 #include "app/state_store.hpp"
 #include "app/status_text.hpp"
@@ -125,6 +126,7 @@ void build_main_window() {
   for (std::size_t i = 0; i < boxes.size(); ++i)
     for (const row& item : vocabularies[i]) boxes[i]->items.push_back(item);
   main_window->create();
+  add_about(*main_window);
 
   mark_menu.add_item("mark as cracked", 1);
   mark_menu.add_item("mark as uncracked", 2);

@@ -596,7 +596,10 @@ bool app_window::choose_in_menu(int item, DWORD timeout_ms) {
   // The menu loop reads every key message of the program's thread; TranslateMessage turns
   // Return into the character that chooses the highlighted item.
   std::vector<WPARAM> keys;
-  if (item <= 0) {
+  if (item == -1) {
+    keys.push_back(VK_UP);
+    keys.push_back(VK_RETURN);
+  } else if (item <= 0) {
     keys.push_back(VK_ESCAPE);
   } else {
     for (int i = 0; i < item; ++i) keys.push_back(VK_DOWN);

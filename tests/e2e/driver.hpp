@@ -55,9 +55,9 @@ class program {
   // window behind for the next one to find.
   ~program();
 
-  // Starts `exe` with `directory` as its current directory and `arguments` after its name;
-  // its standard output and standard error both go to the file `output_path` (created or
-  // truncated).
+  // Starts `exe` with `directory` as its current directory and `arguments` after its name
+  // on its command line; its standard output and standard error both go to the file
+  // `output_path` (created or truncated).
   bool start(const std::string& exe, const std::string& directory, const std::string& output_path,
              std::string& error, const std::string& arguments = "");
   bool running() const;
@@ -196,7 +196,7 @@ class app_window {
   // The visible popup menu of the program's window thread, or null.
   HWND open_menu() const;
   // Waits for a popup menu to open, chooses the `item`-th entry (1-based; 0 dismisses it
-  // with Escape) and waits for it to close.
+  // with Escape; -1 is the last, reached by Up) and waits for it to close.
   bool choose_in_menu(int item, DWORD timeout_ms = 10000);
   std::string status_text() const { return window_text(status_label); }
 

@@ -9,6 +9,7 @@
 //   -- the state file --
 //   -- the keyboard --
 //   -- the status line --
+//   -- the command line and the About box --
 //   -- sizes at any DPI --
 //   -- names in every script --
 //   -- opening entries in the browser --
@@ -23,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "app/version.hpp"
 #include "site/archive_site.hpp"
 #include "e2e/driver.hpp"
 #include "e2e/state_file.hpp"
@@ -1024,6 +1026,153 @@ TEST_F(E2E, StatusLineSaysWhatTheLastRefreshDid) {
 
   ASSERT_NO_FATAL_FAILURE(start_app());
   EXPECT_EQ("21 entries restored from the last session.", app->status_text());
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+// -- the command line and the About box --
+
+// The text of a message box: its static controls' texts (the icon's is empty), in order.
+std::string message_box_text(HWND box) {
+  std::string text;
+  for (HWND child : e2e::child_windows(box)) {
+    if (lstrcmpiA(e2e::class_name(child).c_str(), "Static") == 0) text += e2e::window_text(child);
+  }
+  return text;
+}
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class CommandLineE2E : public E2E {
+ protected:
+  // Starts the program with `arguments` and finds the message box it shows instead of a
+  // window, checking that no main window came with it.
+  void start_for_box(const std::string& arguments, const char* box_title, HWND& box) {
+    ++runs;
+    app_process.reset(new program);
+    std::string error;
+    ASSERT_TRUE(app_process->start(VEX_E2E_APP, dir, dir + "/output-" + std::to_string(runs) + ".txt", error,
+                                   arguments))
+        << error;
+    box = e2e::find_top_window("#32770", box_title, app_process->id, start_ms);
+    ASSERT_TRUE(box) << "no message box \"" << box_title << "\" for " << arguments << "; output:\n" << output();
+    EXPECT_FALSE(e2e::find_top_window("gui_basic_widget", build.host, app_process->id, 0))
+        << "a main window came with the box";
+  }
+
+  // OK on the box; the program must then end by itself with `code`.
+  void close_box(HWND box, DWORD code) {
+    ASSERT_TRUE(PostMessageA(box, WM_COMMAND, IDOK, 0));
+    ASSERT_TRUE(app_process->wait_exit(exit_ms)) << "no exit after the box was closed";
+    EXPECT_EQ(code, app_process->exit_code()) << output();
+  }
+
+  std::string state_bytes() {
+    std::string bytes;
+    if (!e2e::read_file(state_path(), bytes)) return "<no state file>";
+    return bytes;
+  }
+};
+
+TEST_F(CommandLineE2E, HelpShowsTheOptionsAndStartsNothing) {
+  // Without a state file none is made; with one it stays as it was.
+  for (const char* option : {"/?", "-h", "--help"}) {
+    SCOPED_TRACE(option);
+    HWND box = nullptr;
+    ASSERT_NO_FATAL_FAILURE(start_for_box(option, "Vexlets", box));
+    const std::string text = message_box_text(box);
+    EXPECT_EQ(0u, text.find("Usage: vexlets.exe [--archive URL] [--connections N]")) << text;
+    for (const char* part : {"\n--archive URL\n", "\n--connections N\n", "\n/?, -h, --help\n"})
+      EXPECT_TRUE(contains(text, part)) << part << " missing from:\n" << text;
+    EXPECT_TRUE(contains(text, "Default archive: " + build.base_url())) << text;
+    ASSERT_NO_FATAL_FAILURE(close_box(box, 0));
+    EXPECT_EQ("<no state file>", state_bytes());
+  }
+  const std::string saved = e2e::write_state(sample_state());
+  ASSERT_TRUE(e2e::write_file(state_path(), saved));
+  HWND box = nullptr;
+  ASSERT_NO_FATAL_FAILURE(start_for_box("--connections 2 --help", "Vexlets", box));
+  ASSERT_NO_FATAL_FAILURE(close_box(box, 0));
+  EXPECT_EQ(saved, state_bytes());
+}
+
+TEST_F(CommandLineE2E, AWrongOptionSaysWhyAndEndsWithCode2) {
+  const std::string saved = e2e::write_state(sample_state());
+  ASSERT_TRUE(e2e::write_file(state_path(), saved));
+  const struct {
+    const char* arguments;
+    const char* reason;
+  } cases[] = {
+      {"/x", "Unknown option \"/x\"."},
+      {"--connections 9", "--connections must be a number from 1 to 8, not \"9\"."},
+      {"--connections", "--connections needs a value."},
+      {"--archive ftp://archive.example", "The archive address \"ftp://archive.example\" is not valid: "},
+      {"--help --colour", "Unknown option \"--colour\"."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    HWND box = nullptr;
+    ASSERT_NO_FATAL_FAILURE(start_for_box(c.arguments, "Vexlets", box));
+    const std::string text = message_box_text(box);
+    EXPECT_EQ(0u, text.find(c.reason)) << text;
+    EXPECT_TRUE(contains(text, "\n\nUsage: vexlets.exe [--archive URL] [--connections N]\n")) << text;
+    ASSERT_NO_FATAL_FAILURE(close_box(box, 2));
+    EXPECT_EQ(saved, state_bytes());
+  }
+}
+
+// The version resource Windows shows in the file's properties.
+std::string file_version(const std::string& exe) {
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(exe.c_str(), &ignored);
+  std::vector<char> info(size);
+  if (!size || !GetFileVersionInfoA(exe.c_str(), 0, size, info.data())) return "<no version resource>";
+  char* value = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueA(info.data(), "\\StringFileInfo\\040904b0\\FileVersion", reinterpret_cast<void**>(&value),
+                      &length) ||
+      !length)
+    return "<no FileVersion>";
+  return std::string(value);
+}
+
+// The sides of the images of the file's first icon (0 stands for 256 in the directory),
+// which the window shows too. (Wine 8 answers no WM_GETICON from another process, so the
+// window's own icon is not read here.)
+std::vector<int> first_icon_sides(const std::string& exe) {
+  std::vector<int> sides;
+  HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!module) return sides;
+  HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(14));  // RT_GROUP_ICON
+  const auto* directory = found ? static_cast<const BYTE*>(LockResource(LoadResource(module, found))) : nullptr;
+  if (directory) {
+    // GRPICONDIR: reserved, type, count (WORDs), then 14-byte entries starting with the width.
+    const WORD count = *reinterpret_cast<const WORD*>(directory + 4);
+    for (WORD i = 0; i < count; ++i) {
+      const BYTE width = directory[6 + 14 * i];
+      sides.push_back(width ? width : 256);
+    }
+  }
+  FreeLibrary(module);
+  return sides;
+}
+
+TEST_F(E2E, TheAboutBoxAndTheFileNameTheVersion) {
+  const std::string exe = VEX_E2E_APP;
+  EXPECT_EQ(std::string(program_version) + ".0", file_version(exe));
+  EXPECT_EQ((std::vector<int>{16, 32, 48, 256}), first_icon_sides(exe));
+
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  // What Alt+Space turns into; the About entry is the system menu's last.
+  ASSERT_TRUE(PostMessageA(app->main, WM_SYSCOMMAND, SC_KEYMENU, ' '));
+  ASSERT_TRUE(app->choose_in_menu(-1)) << "the system menu did not open and close";
+  HWND box = e2e::find_top_window("#32770", "About Vexlets", app->pid, 10000);
+  ASSERT_TRUE(box) << "no About box";
+  const std::string text = message_box_text(box);
+  EXPECT_EQ(0u, text.find(std::string("Vexlets ") + program_version + "\n")) << text;
+  EXPECT_TRUE(contains(text, "\nArchive: " + build.base_url() + "\n")) << text;
+  EXPECT_TRUE(contains(text, "\nLicence: MIT License")) << text;
+  ASSERT_TRUE(PostMessageA(box, WM_COMMAND, IDOK, 0));
+  EXPECT_TRUE(e2e::wait_until([&] { return !IsWindow(box); }, 10000)) << "the About box stayed";
   ASSERT_NO_FATAL_FAILURE(close_app());
 }
 

@@ -116,6 +116,10 @@ void window::dispatch(wnd_msg& m) {
         return;
       }
       break;
+    // WM_SYSCOMMAND -> on_system_command(wParam & 0xFFF0), then the default procedure
+    case WM_SYSCOMMAND:
+      on_system_command.fire(static_cast<int>(m.wparam & 0xFFF0));
+      break;
     // DM_GETDEFID -> the default button's id, which the dialog keys press on Enter
     case DM_GETDEFID:
       if (default_button) {

@@ -110,6 +110,10 @@ class window : public panel {
   // WM_COMMAND that no control sent -> on_command(LOWORD(wParam)): an accelerator's id, or
   // IDCANCEL for Esc under dialog navigation.
   signal<void(int)> on_command;
+  // WM_SYSCOMMAND -> on_system_command(wParam & 0xFFF0), the system menu's entry (the low
+  // four bits are the system's own). The default procedure still runs: it carries out the
+  // system's entries and ignores those the program added.
+  signal<void(int)> on_system_command;
 
   // The window's DPI, when it is created and after every change: the children have the font
   // of that DPI and are laid out right after the handlers ran.
