@@ -85,6 +85,16 @@ void http::close() {
   if (s) s->close();
 }
 
+void http::disconnect() {
+  std::shared_ptr<tcp_socket<char>> s;
+  {
+    std::lock_guard<std::mutex> lock(guard);
+    s = std::move(socket);
+    pending.clear();
+  }
+  if (s) s->close();
+}
+
 void http::clear_cancel() {
   std::lock_guard<std::mutex> lock(guard);
   cancelled = false;

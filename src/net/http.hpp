@@ -37,6 +37,10 @@ class http {
   // another thread fails promptly, and makes every later `connect` fail at once until
   // `clear_cancel`. Never waits for that thread.
   virtual void close();
+  // Closes the current connection as the peer closing it would, not as a cancel: the next
+  // `connect` opens a new one. For the thread that uses the connection, once it has nothing
+  // more to ask on it.
+  void disconnect();
   virtual int send(const std::string& data);
   virtual std::string recv(int maximum);
 
