@@ -154,7 +154,7 @@ program::~program() {
 }
 
 bool program::start(const std::string& exe, const std::string& directory, const std::string& output,
-                    std::string& error) {
+                    std::string& error, const std::string& arguments) {
   if (process) {
     error = "already started";
     return false;
@@ -176,6 +176,7 @@ bool program::start(const std::string& exe, const std::string& directory, const 
   si.hStdError = out;
   PROCESS_INFORMATION pi = {};
   std::string command = "\"" + exe + "\"";
+  if (!arguments.empty()) command += " " + arguments;
   const BOOL ok = CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr,
                                  directory.c_str(), &si, &pi);
   const DWORD err = GetLastError();

@@ -53,10 +53,11 @@ class program {
   // window behind for the next one to find.
   ~program();
 
-  // Starts `exe` with `directory` as its current directory; its standard output and
-  // standard error both go to the file `output_path` (created or truncated).
+  // Starts `exe` with `directory` as its current directory and `arguments` after its name;
+  // its standard output and standard error both go to the file `output_path` (created or
+  // truncated).
   bool start(const std::string& exe, const std::string& directory, const std::string& output_path,
-             std::string& error);
+             std::string& error, const std::string& arguments = "");
   bool running() const;
   // Waits for the process to end; false on timeout.
   bool wait_exit(DWORD timeout_ms);
