@@ -62,7 +62,8 @@ curl_refresh() {
   done
   ((${PARALLEL:-1} > 1)) && parallel=(--parallel --parallel-max "$PARALLEL")
   t0=$(date +%s.%N)
-  curl -s --http1.1 -H 'Connection: keep-alive' "${parallel[@]}" -K "$config"
+  # In parallel mode curl draws its progress meter, silent or not.
+  curl -s --http1.1 -H 'Connection: keep-alive' "${parallel[@]}" -K "$config" 2>/dev/null
   awk -v a="$t0" -v b="$(date +%s.%N)" 'BEGIN { printf "%.0f\n", (b - a) * 1000 }'
 }
 

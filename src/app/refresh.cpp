@@ -1,3 +1,12 @@
+// The refresh flow: the filters, the first page, the others over several connections, and
+// what the window thread does with them.
+//
+// Sections:
+//   -- the filters --
+//   -- the pages after the first, over several connections --
+//   -- the first page and the end --
+//   -- on the window thread --
+
 #include "app/refresh.hpp"
 
 #include <windows.h>
@@ -51,6 +60,8 @@ constexpr unsigned repaint_ms = 200;
 int pages_for(int count) { return count / page_size + (count % page_size != 0 ? 1 : 0); }
 
 }  // namespace
+
+// -- the filters --
 
 archive_filters read_filters() {
   archive_filters filters;
@@ -128,8 +139,7 @@ void hand_over(refresh_run& run, std::vector<row> rows, bool first, int count) {
                      count]() mutable { show_page(owner, refresh, rows, received, first, count); });
 }
 
-// The refresh ends early at `page`: what is shown stays, later pages are dropped. With
-// `run.lock` held.
+// The refresh ends early; the first failure says why. With `run.lock` held.
 void end_early(refresh_run& run, const std::string& failure, const std::string& reason) {
   if (!run.failure.empty()) return;
   run.failure = failure;
@@ -185,7 +195,7 @@ void fetch_pages(refresh_run& run, net::http& client, bool connected) {
       client.disconnect();
       connected = false;
       if (!new_connection) reconnect_each = true;
-      hold.lock();
+      if (!hold.owns_lock()) hold.lock();
       if (run.owner.cancel_requested) break;
       const page_schedule::after_failure after = run.schedule->failed(page, new_connection);
       if (after == page_schedule::after_failure::end) end_early(run, e.what(), network_failure(e.what()));
@@ -245,6 +255,8 @@ http_resp first_page(refresh_run& run, net::http& client) {
 
 }  // namespace
 
+// -- the first page and the end --
+
 void run_refresh(refresh_state& owner) {
   refresh_run run(owner);
   run.fields["Connection"] = "keep-alive";
@@ -291,6 +303,8 @@ void run_refresh(refresh_state& owner) {
     else show_status(listed_status(listed));
   });
 }
+
+// -- on the window thread --
 
 void show_page(refresh_state& owner, unsigned refresh, std::vector<row>& rows, int received, bool first,
                int count) {
