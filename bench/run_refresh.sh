@@ -2,7 +2,7 @@
 # run_refresh.sh WINDOWS_BUILD_DIR [ROWS...]: for each size (10,000 and 100,000 rows by
 # default), whole refreshes from the local archive, from the click until the program is idle
 # again, against curl posting the same form bodies over one keep-alive connection to the same
-# server, in turns (the median of three each); the program's private memory before the first
+# server, in turns (the median of ROUNDS, 3 by default, each); the program's private memory before the first
 # and after the last; then the time from start to an idle window with the state file the
 # refreshes left, against a start without one; the time per row of the largest size against
 # the smallest. Last, a distant site: 10,000 rows with every reply 50 ms late (DELAYED_ROWS,
@@ -30,7 +30,7 @@ start_server() {
 }
 start_server
 
-rounds=3
+rounds=${ROUNDS:-3}
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 median() { sort -n "$1" | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
