@@ -26,10 +26,9 @@ std::vector<row> page_schedule::arrived(int page, std::vector<row> rows) {
   ++received_pages;
   if (page >= end) return ready;
   waiting.emplace(page, std::move(rows));
-  for (auto first = waiting.begin(); first != waiting.end() && first->first == shown; first = waiting.erase(first)) {
+  for (auto first = waiting.begin(); first != waiting.end() && first->first == shown;
+       first = waiting.erase(first), ++shown)
     std::move(first->second.begin(), first->second.end(), std::back_inserter(ready));
-    ++shown;
-  }
   return ready;
 }
 

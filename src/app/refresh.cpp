@@ -229,7 +229,8 @@ void fetch_rest(refresh_run& run, int pages, bool connected) {
   std::vector<std::thread> others;
   for (int i = 1; i < connections; ++i) {
     try {
-      others.emplace_back(fetch_pages, std::ref(run), std::ref(*owner.clients[static_cast<std::size_t>(i)]), false);
+      net::http& client = *owner.clients[static_cast<std::size_t>(i)];
+      others.emplace_back(fetch_pages, std::ref(run), std::ref(client), false);
     } catch (const std::system_error&) {
       // Fewer threads, fewer connections: the others take its share.
       std::lock_guard<std::mutex> hold(run.lock);

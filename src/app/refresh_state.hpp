@@ -2,10 +2,11 @@
 // The controller behind the Refresh button: idle ("Refresh"; a press starts a refresh on the
 // worker thread) or loading ("Loading", progress bar shown; a press cancels).
 //
-// Its state and the widgets it drives belong to the window thread: the worker only reads
-// what `enter_loading` set before starting it, and hands its pages and its end back to the
-// window thread (`gui::window::post`), where `enter_refresh` runs. So a press never meets a
-// controller the worker is changing.
+// Its state and the widgets it drives belong to the window thread: the worker (and the
+// threads it starts for further connections) only reads what `enter_loading` set before
+// starting it, and hands its pages and its end back to the window thread
+// (`gui::window::post`), where `enter_refresh` runs. So a press never meets a controller the
+// worker is changing. A cancel closes every client at once.
 
 #include <atomic>
 #include <memory>

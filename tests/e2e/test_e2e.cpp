@@ -156,9 +156,8 @@ class E2E : public testing::Test {
     app.reset();
     app_process.reset(new program);
     std::string error;
-    ASSERT_TRUE(
-        app_process->start(VEX_E2E_APP, dir, dir + "/output-" + std::to_string(runs) + ".txt", error, arguments))
-        << error;
+    const std::string output_path = dir + "/output-" + std::to_string(runs) + ".txt";
+    ASSERT_TRUE(app_process->start(VEX_E2E_APP, dir, output_path, error, arguments)) << error;
     app.reset(new app_window);
     ASSERT_TRUE(app->attach(archive_host, app_process->id, start_ms, error)) << error;
     ASSERT_TRUE(app->idle()) << "button \"" << app->button_text() << "\" at start";
@@ -241,16 +240,17 @@ std::vector<entry> page_entries(const std::string& html) {
   return out;
 }
 
-int start_of(const logged_request& r) { return r.form.count("start") ? std::atoi(r.form.at("start").c_str()) : -1; }
+int start_of(const logged_request& r) {
+  return r.form.count("start") ? std::atoi(r.form.at("start").c_str()) : -1;
+}
 
 // The requests of one refresh in the site's order, each page once: its connections ask in
 // an order of their own, and a page whose connection failed is asked for again.
 std::vector<logged_request> in_site_order(std::vector<logged_request> requests) {
-  std::stable_sort(requests.begin(), requests.end(),
-                   [](const logged_request& a, const logged_request& b) { return start_of(a) < start_of(b); });
-  requests.erase(std::unique(requests.begin(), requests.end(),
-                             [](const logged_request& a, const logged_request& b) { return start_of(a) == start_of(b); }),
-                 requests.end());
+  auto before = [](const logged_request& a, const logged_request& b) { return start_of(a) < start_of(b); };
+  auto same = [](const logged_request& a, const logged_request& b) { return start_of(a) == start_of(b); };
+  std::stable_sort(requests.begin(), requests.end(), before);
+  requests.erase(std::unique(requests.begin(), requests.end(), same), requests.end());
   return requests;
 }
 
@@ -295,9 +295,10 @@ std::vector<std::string> starts_of(const std::vector<logged_request>& log) {
 // The starts of one refresh: the first page alone, then the others in any order.
 std::vector<std::string> sorted_starts_of(const std::vector<logged_request>& log) {
   std::vector<std::string> starts = starts_of(log);
-  if (!starts.empty())
-    std::sort(starts.begin() + 1, starts.end(),
-              [](const std::string& a, const std::string& b) { return std::atoi(a.c_str()) < std::atoi(b.c_str()); });
+  auto before = [](const std::string& a, const std::string& b) {
+    return std::atoi(a.c_str()) < std::atoi(b.c_str());
+  };
+  if (!starts.empty()) std::sort(starts.begin() + 1, starts.end(), before);
   return starts;
 }
 
@@ -913,7 +914,8 @@ TEST_F(E2E, EscCancelsARunningRefresh) {
   ASSERT_NO_FATAL_FAILURE(start_app());
   set_faults("{\"total\": 45, \"delay_ms\": 8000, \"delay_from\": 1}");
   ASSERT_TRUE(app->press_key(VK_F5));
-  ASSERT_TRUE(e2e::wait_until([&] { return app->row_count() == 20 && server_log().size() == 3; }, refresh_ms));
+  ASSERT_TRUE(
+      e2e::wait_until([&] { return app->row_count() == 20 && server_log().size() == 3; }, refresh_ms));
   EXPECT_EQ("Loading", app->button_text());
   EXPECT_EQ("Loading page 2 of 3...", app->status_text());
   ASSERT_TRUE(app->press_key(VK_ESCAPE));
