@@ -32,7 +32,7 @@ std::vector<row> page_schedule::arrived(int page, std::vector<row> rows) {
   return ready;
 }
 
-page_schedule::after_failure page_schedule::failed(int page, bool new_connection) {
+page_schedule::after_failure page_schedule::failed(int page, bool turned_away) {
   if (in_flight.erase(page) == 0 || page >= end) return after_failure::go_on;
   if (++failures[page] >= page_attempts) {
     end_at(page);
@@ -40,7 +40,7 @@ page_schedule::after_failure page_schedule::failed(int page, bool new_connection
   }
   to_ask_again.insert(page);
   // The last connection never leaves: the page's second try needs one.
-  if (new_connection && connections > 1) {
+  if (turned_away && connections > 1) {
     --connections;
     return after_failure::leave;
   }

@@ -42,14 +42,17 @@ class page_schedule {
   enum class after_failure {
     // The page waits to be asked for again; the connection goes on.
     go_on,
-    // The page waits to be asked for again; the connection that failed before its first reply
-    // stops, since others still work: a site may take fewer connections at once.
+    // The page waits to be asked for again; the connection stops, since others still work: a
+    // site may take fewer connections at once.
     leave,
     // The page failed again: only the pages before it are still shown.
     end
   };
-  // The connection that asked for `page` failed. `new_connection`: before it gave any reply.
-  after_failure failed(int page, bool new_connection);
+  // The connection that asked for `page` failed. `turned_away`: before it gave any reply, and
+  // not for want of time (refused, closed at once), as by a site that takes fewer connections.
+  // A connection that timed out stays: leaving, it would hold up the pages asked again behind
+  // the other connections' own time-outs.
+  after_failure failed(int page, bool turned_away);
   // Shows no page from `page` on, as a second failure does.
   void end_at(int page);
   // A connection that stops without having failed (it could not be started).

@@ -197,7 +197,8 @@ void fetch_pages(refresh_run& run, net::http& client, bool connected) {
       if (!new_connection) reconnect_each = true;
       if (!hold.owns_lock()) hold.lock();
       if (run.owner.cancel_requested) break;
-      const page_schedule::after_failure after = run.schedule->failed(page, new_connection);
+      const bool turned_away = new_connection && !timed_out(e.what());
+      const page_schedule::after_failure after = run.schedule->failed(page, turned_away);
       if (after == page_schedule::after_failure::end) end_early(run, e.what(), network_failure(e.what()));
       if (after == page_schedule::after_failure::leave) {
         run.changed.notify_all();
