@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Loopback server for the HTTP benchmark: answers every POST to /archive/ with the same
-30 KB result page, sized or chunked (argv[1]), keeping the connection alive. Prints its port."""
+30 KB result page, sized or chunked (argv[1]), keeping the connection alive; over HTTPS with
+a certificate and key (argv[2], argv[3]) when given. Prints its port."""
 import socket
 import socketserver
+import ssl
 import sys
 from http.server import BaseHTTPRequestHandler
 
@@ -49,6 +51,19 @@ class Handler(BaseHTTPRequestHandler):
         pass
 
 
-with socketserver.TCPServer(("127.0.0.1", 0), Handler) as server:
+class Server(socketserver.TCPServer):
+    tls = None
+
+    def get_request(self):
+        conn, address = super().get_request()
+        if self.tls is not None:
+            conn = self.tls.wrap_socket(conn, server_side=True)
+        return conn, address
+
+
+with Server(("127.0.0.1", 0), Handler) as server:
+    if len(sys.argv) > 3:
+        server.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        server.tls.load_cert_chain(sys.argv[2], sys.argv[3])
     print(server.server_address[1], flush=True)
     server.serve_forever()

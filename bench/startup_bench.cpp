@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "site/archive_host.hpp"
+#include "site/archive_site.hpp"
 #include "e2e/driver.hpp"
 
 namespace {
@@ -26,7 +26,7 @@ double start_to_idle(const std::string& exe, const std::string& dir) {
     return -1;
   }
   e2e::app_window w;
-  if (!w.attach(archive_host, p.id, 60000, error) || !w.barrier(60000)) {
+  if (!w.attach(build_archive().host, p.id, 60000, error) || !w.barrier(60000)) {
     std::fprintf(stderr, "startup_bench: %s\n", error.c_str());
     return -1;
   }

@@ -10,6 +10,7 @@ Standard library only. See tools/README.md for the control interface.
 """
 
 import argparse
+import codecs
 import datetime
 import email.utils
 import http
@@ -19,6 +20,7 @@ import random
 import signal
 import socket
 import socketserver
+import ssl
 import sys
 import threading
 import time
@@ -30,8 +32,10 @@ MAX_LINE = 65536
 MAX_HEADERS = 200
 MAX_BODY = 16 * 1024 * 1024
 # Pages are Latin-1 so that every byte the client sends in a form value comes back as the
-# same byte; nothing in the catalogue lies outside ASCII.
+# same byte; names outside Latin-1 go out as character references. The "charset" fault
+# writes pages in another character set, and "charset_in" says where a page names it.
 CHARSET = "ISO-8859-1"
+CHARSET_PLACES = ("both", "header", "meta", "none")
 
 DIFFICULTY_NAMES = {
     "1": "1 - Very easy, for newbies",
@@ -67,7 +71,7 @@ FAULT_TYPES = {
     "total": int, "no_count": bool, "delay_ms": int, "delay_from": int, "stall_body_ms": int,
     "close_after": int,
     "status": int, "chunked": bool, "chunk_size": int, "split_head": bool,
-    "first_url": str, "first_name": str,
+    "first_url": str, "first_name": str, "charset": str, "charset_in": str, "location": str,
     "jitter_ms": int, "cut_start": int, "cut_times": int, "close_each": bool,
     "one_at_a_time": bool,
 }
@@ -101,7 +105,7 @@ class Vexlet:
 
 
 def load_catalogue(path):
-    with open(path, encoding="latin-1", newline="") as f:
+    with open(path, encoding="utf-8", newline="") as f:
         lines = f.read().split("\n")
     header = lines[0].rstrip("\r").split("\t")
     rows = []
@@ -206,7 +210,7 @@ PAGE_HEAD = (
     "<!DOCTYPE html>\r\n"
     "<html>\r\n"
     "<head>\r\n"
-    "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=" + CHARSET + "\">\r\n"
+    "%s"
     "<title>Vexlet archive</title>\r\n"
     "<link rel=\"stylesheet\" href=\"/style.css\">\r\n"
     "<script type=\"text/javascript\">function more(n){return n<20;}</script>\r\n"
@@ -241,8 +245,15 @@ def render_entry(v, url, name):
          solved, DESCRIPTIONS[v.id % len(DESCRIPTIONS)])
 
 
-def render_page(start, total, entries, with_count=True):
-    parts = [PAGE_HEAD]
+def meta_line(charset):
+    """The head's <meta> naming the page's character set, or nothing for None."""
+    if charset is None:
+        return ""
+    return "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=%s\">\r\n" % charset
+
+
+def render_page(start, total, entries, with_count=True, meta_charset=CHARSET):
+    parts = [PAGE_HEAD % meta_line(meta_charset)]
     if with_count:
         if entries:
             span = "%d - %d" % (start + 1, start + len(entries))
@@ -329,6 +340,13 @@ class State:
                 raise ValueError("fault %r needs a %s" % (name, expected.__name__))
         if settings.get("chunk_size", 1) < 1:
             raise ValueError("chunk_size must be at least 1")
+        if "charset" in settings:
+            try:
+                codecs.lookup(settings["charset"])
+            except LookupError:
+                raise ValueError("unknown charset %r" % settings["charset"])
+        if settings.get("charset_in", "both") not in CHARSET_PLACES:
+            raise ValueError("charset_in must be one of %s" % ", ".join(CHARSET_PLACES))
         self.faults.update(settings)
 
 
@@ -454,6 +472,10 @@ class Handler(socketserver.BaseRequestHandler):
     def setup(self):
         self.request.settimeout(IDLE_TIMEOUT_S)
         self.request.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        if self.server.tls is not None:
+            # The handshake happens here; a client that refuses the certificate ends it, and
+            # the connection with it, before any request.
+            self.request = self.server.tls.wrap_socket(self.request, server_side=True)
         self.rfile = self.request.makefile("rb")
         self.connection = Connection()
         self.serving = False
@@ -462,6 +484,8 @@ class Handler(socketserver.BaseRequestHandler):
         self.rfile.close()
         if self.serving:
             self.server.state.serving.release()
+        if self.server.tls is not None:
+            self.request.close()
 
     def handle(self):
         try:
@@ -567,6 +591,8 @@ class Handler(socketserver.BaseRequestHandler):
         if self.server.reply_delay > 0:
             time.sleep(self.server.reply_delay)
 
+        charset = faults.get("charset", CHARSET)
+        charset_in = faults.get("charset_in", "both")
         path = request.path
         if "status" in faults:
             status = faults["status"]
@@ -577,18 +603,24 @@ class Handler(socketserver.BaseRequestHandler):
                 start, total, entries = page_entries(state.catalogue, form, faults)
             else:
                 start, total, entries = 0, 0, []
-            text = render_page(start, total, entries, with_count=not faults.get("no_count", False))
+            text = render_page(start, total, entries, with_count=not faults.get("no_count", False),
+                               meta_charset=charset if charset_in in ("both", "meta") else None)
         else:
             status = 404
             text = small_page("404 Not Found", "There is nothing at %s." % path)
-        payload = text.encode("latin-1", errors="xmlcharrefreplace")
+        payload = text.encode(charset, errors="xmlcharrefreplace")
+        content_type = "text/html"
+        if charset_in in ("both", "header"):
+            content_type += "; charset=" + charset
 
         close = close_after_reply or request.wants_close()
         fields = [("Date", email.utils.formatdate(usegmt=True)),
                   ("Server", "vexlet-archive/1.0"),
-                  ("Content-Type", "text/html; charset=" + CHARSET)]
+                  ("Content-Type", content_type)]
         if cookie:
             fields.append(("Set-Cookie", cookie))
+        if "location" in faults:
+            fields.append(("Location", faults["location"]))
         if request.wants_close():
             fields.append(("Connection", "close"))
         if faults.get("chunked", False):
@@ -627,6 +659,8 @@ class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
     request_queue_size = 64
     daemon_threads = True
     block_on_close = False
+    # An ssl.SSLContext for a listener that speaks HTTPS.
+    tls = None
 
     def handle_error(self, request, client_address):
         # A client that vanishes mid-reply is routine here, not worth a traceback.
@@ -642,32 +676,55 @@ def main(argv=None):
     parser.add_argument("--catalogue", default=os.path.join(here, "catalogue.tsv"))
     parser.add_argument("--reply-delay", type=float, default=0.0, metavar="SECONDS",
                         help="every archive reply waits this long, as a distant site's does")
+    parser.add_argument("--tls", nargs=2, metavar=("CERT", "KEY"),
+                        help="also serve HTTPS on --tls-port with this certificate (chain) and key, PEM")
+    parser.add_argument("--tls-port", type=int, default=443)
+    parser.add_argument("--tls-also", nargs=3, action="append", default=[],
+                        metavar=("PORT", "CERT", "KEY"),
+                        help="one more HTTPS port with a certificate of its own (for clients "
+                             "that must refuse it); may be repeated")
     args = parser.parse_args(argv)
     if args.reply_delay < 0:
         parser.error("--reply-delay must not be negative")
 
     catalogue = load_catalogue(args.catalogue)
-    try:
-        server = Server((args.host, args.port), Handler)
-    except OSError as e:
-        print("archive server: cannot listen on %s:%d: %s" % (args.host, args.port, e),
-              file=sys.stderr)
-        return 1
-    server.state = State(catalogue)
-    server.reply_delay = args.reply_delay
+    # The plain port first; every HTTPS port shares its archive, faults and log.
+    listeners = [(args.port, None)]
+    if args.tls:
+        listeners.append((args.tls_port, args.tls))
+    listeners += [(int(port), (cert, key)) for port, cert, key in args.tls_also]
+    servers = []
+    for port, pair in listeners:
+        try:
+            server = Server((args.host, port), Handler, bind_and_activate=False)
+            if pair is not None:
+                server.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+                server.tls.load_cert_chain(*pair)
+            server.server_bind()
+            server.server_activate()
+        except (OSError, ssl.SSLError) as e:
+            print("archive server: cannot listen on %s:%d: %s" % (args.host, port, e), file=sys.stderr)
+            for s in servers:
+                s.server_close()
+            return 1
+        server.state = servers[0].state if servers else State(catalogue)
+        server.reply_delay = args.reply_delay
+        servers.append(server)
 
     stop = threading.Event()
     signal.signal(signal.SIGTERM, lambda *_: stop.set())
     signal.signal(signal.SIGINT, lambda *_: stop.set())
-    serving = threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.1},
-                               daemon=True)
-    serving.start()
-    host, port = server.server_address[:2]
-    print("archive server listening on %s:%d" % (host, port), flush=True)
+    for server in servers:
+        threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.1}, daemon=True).start()
+    for server in servers:
+        host, port = server.server_address[:2]
+        print("archive server listening on %s:%d%s" % (host, port, " (HTTPS)" if server.tls else ""),
+              flush=True)
     while not stop.wait(0.5):
         pass
-    server.shutdown()
-    server.server_close()
+    for server in servers:
+        server.shutdown()
+        server.server_close()
     return 0
 
 

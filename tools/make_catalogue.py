@@ -51,6 +51,21 @@ SPECIAL_NAMES = [
 ]
 
 
+# Names in other scripts, as archives in other countries carry them; they come last, dated
+# after every other entry, so that the newest results (the default order) begin with them.
+WORLD_NAMES = [
+    "\u9759\u304b\u306a\u9375\u7e54\u308a",                  # Japanese
+    "\u93e1\u306e\u7bb1 #3",
+    "\u0422\u0438\u0445\u0438\u0439 \u0437\u0430\u043c\u043e\u0447\u0435\u043a",  # Cyrillic
+    "\u0417\u0435\u0440\u043a\u0430\u043b\u044c\u043d\u0430\u044f \u0448\u043a\u0430\u0442\u0443\u043b\u043a\u0430 v2",
+    "\u039f \u03c3\u03b9\u03c9\u03c0\u03b7\u03bb\u03cc\u03c2 \u03b3\u03c1\u03af\u03c6\u03bf\u03c2",  # Greek
+    "\u039a\u03bb\u03b5\u03b9\u03b4\u03b1\u03c1\u03b9\u03ac \u03b1\u03c1\u03b9\u03b8\u03bc\u03ce\u03bd",
+    "\u6c89\u9ed8\u7684\u94a5\u5319",                          # Chinese
+    "\u955c\u5b50\u76d2 by nyx",
+]
+WORLD_FIRST_DAY = datetime.date(2017, 1, 2)
+
+
 class Lcg:
     """Knuth's MMIX constants; the high bits are the output."""
 
@@ -112,6 +127,19 @@ def make_rows():
             "rating": "%d.%d" % (rating // 10, rating % 10),
             "solved": str(solved),
         })
+    for i, name in enumerate(WORLD_NAMES):
+        rating = 10 + rng.below(41)
+        rows.append({
+            "id": str(1001 + COUNT + i),
+            "name": name,
+            "author": rng.pick(AUTHORS),
+            "difficulty": rng.pick(DIFFICULTIES),
+            "platform": rng.pick(PLATFORMS),
+            "lang": rng.pick(LANGUAGES),
+            "date": (WORLD_FIRST_DAY + datetime.timedelta(days=3 * i)).isoformat(),
+            "rating": "%d.%d" % (rating // 10, rating % 10),
+            "solved": "0" if rng.chance(40) else str(1 + rng.below(60)),
+        })
     return rows
 
 
@@ -129,7 +157,7 @@ def main(argv):
     if target == "-":
         sys.stdout.write(text)
     else:
-        with open(target, "w", encoding="ascii", newline="\n") as out:
+        with open(target, "w", encoding="utf-8", newline="\n") as out:
             out.write(text)
     return 0
 

@@ -7,8 +7,6 @@ namespace {
 constexpr int min_connections = 1;
 constexpr int max_connections = 8;
 
-archive_address build_archive() { return parse_archive_address(archive_base_url()); }
-
 int parse_connections(const std::string& value) {
   const std::string why = "--connections must be a number from " + std::to_string(min_connections) +
                           " to " + std::to_string(max_connections) + ", not \"" + value + "\".";

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "app/command_line.hpp"
 #include "app/state_store.hpp"
@@ -13,7 +14,6 @@
 #include "gui/layout/eva.hpp"
 #include "gui/widget/mvc/column_model.hpp"
 #include "site/browse_url.hpp"
-#include "site/html_text.hpp"
 #include "site/vocabularies.hpp"
 
 namespace {
@@ -32,24 +32,18 @@ std::optional<std::string> selected_url(int& index) {
   return url_of(entry_list->rows[static_cast<std::size_t>(index)]);
 }
 
-// The box's items, then its first one selected, so that a first start (or a state file
-// that selects nothing valid) still queries with the site's defaults.
-void fill(gui::combo_ex& box, const std::vector<row>& items) {
-  for (const row& item : items) box.items.push_back(item);
-  box.selected.set(0);
-  // The box is 100 pixels wide; its open list is wide enough for the longest names.
-  SendMessageA(box.hwnd, CB_SETDROPPEDWIDTH, 280, 0);
-}
-
 // Three lines of the label's font, so that a long reason wraps and still shows whole.
 constexpr int status_height = 52;
 
+// The labels' column and the inputs' column are as wide as their widest window ('d'), which
+// `fit_texts` makes as wide as its text needs. The button, the bar and the status line stand
+// in the gap between them and reach over both, so that they do not count there.
 gui::layout::eva* main_layout() {
   using gui::layout::eva;
-  const char e = ' ', h = '-', v = '|';
+  const char e = ' ', h = '-', v = '|', d = 'd';
   auto* l = new eva(11, 5);
   l->margins = gui::layout::margins(10, 10, 10, 10);
-  *l << 70 << 10 << 100 << 10 << 'x'
+  *l << d << 10 << d << 10 << 'x'
      << 0 << e << e << e << e << entry_list
      << 24 << title_label << e << title_edit << e << v
      << 24 << difficulty_label << e << difficulty_combo << e << v
@@ -57,11 +51,33 @@ gui::layout::eva* main_layout() {
      << 24 << language_label << e << language_combo << e << v
      << 24 << type_label << e << type_combo << e << v
      << 24 << sort_label << e << sort_combo << e << v
-     << 'd' << refresh_button << h << h << e << v
-     << 10 << progress_bar << h << h << e << v
-     << status_height << status_label << h << h << e << v
+     << d << h << refresh_button << h << e << v
+     << 10 << h << progress_bar << h << e << v
+     << status_height << h << status_label << h << e << v
      << 'x' << e << e << e << e << v;
   return l;
+}
+
+std::vector<gui::combo_ex*> filter_combos() {
+  return {difficulty_combo.get(), platform_combo.get(), language_combo.get(), type_combo.get(),
+          sort_combo.get()};
+}
+
+void set_width(gui::wnd32& w, int width) {
+  gui::rect r = w.rect.get();
+  r.width = width;
+  w.rect.set(r);
+}
+
+// Before each layout at a DPI: every label as wide as its text and every filter box as its
+// longest choice, in the font of that DPI. The title box needs nothing of its own: it takes
+// the boxes' width.
+void fit_texts(int /*dpi*/) {
+  for (gui::label* l : {title_label.get(), difficulty_label.get(), platform_label.get(), language_label.get(),
+                        type_label.get(), sort_label.get()})
+    set_width(*l, l->fitting_width());
+  for (gui::combo_ex* box : filter_combos()) set_width(*box, box->fitting_width());
+  set_width(*title_edit, 0);
 }
 
 // Commands without a control: F5, and Esc through the dialog keys (IDCANCEL).
@@ -89,8 +105,9 @@ void build_main_window() {
 
   gui::layout::eva* layout = main_layout();
   auto* rec = new gui::initor::window;
-  // Hidden until the state file has placed it; dialog keys for its controls.
-  rec->text(options_in_use.archive.host).size(500, 300).resizable(true).layout(layout).visible(false);
+  // Hidden until the state file has placed it; dialog keys for its controls. Wide enough for
+  // the filters' longest choices and both columns of the list beside them.
+  rec->text(options_in_use.archive.host).size(620, 300).resizable(true).layout(layout).visible(false);
   rec->ex_style(WS_EX_CONTROLPARENT);
   main_window->set_init(rec);
 
@@ -100,17 +117,22 @@ void build_main_window() {
   main_window->set_default_button(refresh_button);
   main_window->add_accelerator(0, VK_F5, refresh_key);
   main_window->on_command.add(on_window_command);
+  main_window->on_dpi.add(fit_texts);
+  // Filled before the window exists, so that its first layout measures every choice.
+  const std::vector<row> vocabularies[] = {difficulty_items(), platform_items(), language_items(), type_items(),
+                                           sort_items()};
+  const std::vector<gui::combo_ex*> boxes = filter_combos();
+  for (std::size_t i = 0; i < boxes.size(); ++i)
+    for (const row& item : vocabularies[i]) boxes[i]->items.push_back(item);
   main_window->create();
 
   mark_menu.add_item("mark as cracked", 1);
   mark_menu.add_item("mark as uncracked", 2);
   mark_menu.on_command = on_mark;
 
-  fill(*difficulty_combo, difficulty_items());
-  fill(*platform_combo, platform_items());
-  fill(*language_combo, language_items());
-  fill(*type_combo, type_items());
-  fill(*sort_combo, sort_items());
+  // The first choices selected, so that a first start (or a state file that selects nothing
+  // valid) still queries with the site's defaults.
+  for (gui::combo_ex* box : boxes) box->selected.set(0);
 
   load_gui_state();
   if (!main_window->visible.get()) main_window->visible.set(true);
@@ -144,7 +166,7 @@ std::string format_name(row r, std::string key) {
   // Rows may come from a damaged state file; a name that is not a text shows as nothing.
   const auto name = r.find(key);
   if (name == r.end() || !name->second.isA<std::string>()) return std::string();
-  return decode_character_references(name->second.as<std::string>());
+  return name->second.as<std::string>();
 }
 
 void open_selected() {

@@ -17,7 +17,7 @@ void show_status(const std::string& text);
 void on_mark(int id);
 // The "Done" column: "Yes" for an entry whose url is marked.
 std::string format_done(row r, std::string key);
-// The "Name" column: the name as a reader sees it, character references decoded.
+// The "Name" column: the name as the page gave it (UTF-8, references decoded).
 std::string format_name(row r, std::string key);
 // Opens the selected entry's page on the site in the browser; a link that would lead off
 // the site, or no selected row, opens nothing. A double-click and Enter on the list.

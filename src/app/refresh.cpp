@@ -19,6 +19,7 @@
 #include <iostream>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -29,10 +30,12 @@
 #include "app/refresh_state.hpp"
 #include "app/status_text.hpp"
 #include "app/widgets.hpp"
+#include "net/certificate_refused.hpp"
 #include "net/http.hpp"
 #include "net/net_exception.hpp"
 #include "site/archive_parser.hpp"
 #include "site/archive_site.hpp"
+#include "site/charset.hpp"
 #include "site/result_count.hpp"
 
 namespace {
@@ -45,6 +48,23 @@ std::string selected_id(gui::combo_ex& box) {
   const int index = box.selected.get();
   const bool inside = index >= 0 && static_cast<std::size_t>(index) < items.size();
   return items[inside ? index : 0].at("id").as<std::string>();
+}
+
+// Ends the refresh with a reason for the status line, when a reply says the archive is not
+// where the program looks for it.
+struct refresh_stopped : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// A field of the reply, its name in any case (RFC 9110 5.1).
+std::string field_of(const http_headers& fields, const std::string& name) {
+  auto lower = [](std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+  };
+  for (const auto& f : fields)
+    if (lower(f.first) == lower(name)) return f.second;
+  return std::string();
 }
 
 void stop_if_cancelled(const refresh_state& owner) {
@@ -80,7 +100,7 @@ namespace {
 
 // Every connection of a refresh is opened here.
 void open_connection(net::http& client) {
-  client.set_address(options_in_use.archive.host, options_in_use.archive.port);
+  client.set_address(options_in_use.archive.host, options_in_use.archive.port, options_in_use.archive.secure());
   client.connect();
 }
 
@@ -108,21 +128,20 @@ struct refresh_run {
   std::string failure;
 };
 
-// Case aside, as field names and this token are (RFC 9110 5.1, 7.6.1).
-bool same_text(const std::string& a, const char* b) {
-  const std::size_t n = std::char_traits<char>::length(b);
-  if (a.size() != n) return false;
-  for (std::size_t i = 0; i < n; ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
-
 // RFC 9112 9.6: a reply with "Connection: close" is the connection's last.
 bool closes_after(const http_resp& response) {
-  for (const auto& field : response.headers)
-    if (same_text(field.first, "Connection") && same_text(field.second, "close")) return true;
-  return false;
+  std::string value = field_of(response.headers, "Connection");
+  for (char& c : value) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return value == "close";
+}
+
+// The reply's text, read once in the character set it was sent in. A reply that says the
+// archive is elsewhere ends the refresh.
+std::string page_of(const http_resp& response) {
+  const std::string moved =
+      moved_failure(response.status_line, field_of(response.headers, "Location"), options_in_use.archive);
+  if (!moved.empty()) throw refresh_stopped(moved);
+  return page_text(response.body, field_of(response.headers, "Content-Type"));
 }
 
 http_resp ask(const refresh_run& run, net::http& client, int page) {
@@ -187,10 +206,19 @@ void fetch_pages(refresh_run& run, net::http& client, bool connected) {
       }
       // Read like any other (its body simply yields no entries), but the status line says so.
       const std::string problem = reply_failure(response.status_line);
-      std::vector<row> rows = parse_archive_page(response.body);
+      std::vector<row> rows = parse_archive_page(page_of(response));
       hold.lock();
       if (run.problem.empty()) run.problem = problem;
       hand_over(run, run.schedule->arrived(page, std::move(rows)), false, 0);
+    } catch (const refresh_stopped& e) {
+      if (!hold.owns_lock()) hold.lock();
+      run.schedule->end_at(page);
+      end_early(run, e.what(), e.what());
+    } catch (const net::certificate_refused& e) {
+      // Another connection would meet the same certificate.
+      if (!hold.owns_lock()) hold.lock();
+      run.schedule->end_at(page);
+      end_early(run, e.what(), certificate_failure(e.problem));
     } catch (const net::net_exception& e) {
       client.disconnect();
       connected = false;
@@ -248,6 +276,8 @@ http_resp first_page(refresh_run& run, net::http& client) {
     try {
       open_connection(client);
       return ask(run, client, 0);
+    } catch (const net::certificate_refused&) {
+      throw;  // the same certificate again
     } catch (const net::net_exception&) {
       client.disconnect();
       if (attempt >= page_attempts || run.owner.cancel_requested) throw;
@@ -267,10 +297,11 @@ void run_refresh(refresh_state& owner) {
     stop_if_cancelled(owner);
     net::http& client = *owner.clients[0];
     const http_resp response = first_page(run, client);
+    const std::string page = page_of(response);
     run.fields["cookie"] = response.headers.count("Set-Cookie") ? response.headers.at("Set-Cookie") : "";
     run.problem = reply_failure(response.status_line);
     int count = 0;
-    if (std::optional<int> found = find_result_count(response.body)) count = *found;
+    if (std::optional<int> found = find_result_count(page)) count = *found;
     else {
       std::cout << "error resp" << std::endl;
       if (run.problem.empty()) run.problem = no_count_failure;
@@ -278,10 +309,16 @@ void run_refresh(refresh_state& owner) {
     const bool connected = !closes_after(response);
     {
       std::lock_guard<std::mutex> hold(run.lock);
-      hand_over(run, parse_archive_page(response.body), true, count);
+      hand_over(run, parse_archive_page(page), true, count);
     }
     if (pages_for(count) > 1) fetch_rest(run, pages_for(count), connected);
     else client.disconnect();
+  } catch (const refresh_stopped& e) {
+    run.failure = e.what();
+    run.problem = e.what();
+  } catch (const net::certificate_refused& e) {
+    run.failure = e.what();
+    run.problem = certificate_failure(e.problem);
   } catch (const net::net_exception& e) {
     run.failure = e.what();
     run.problem = network_failure(e.what());

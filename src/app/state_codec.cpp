@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "site/html_text.hpp"
+
 void write_int(std::ostream& out, int value) {
   const auto v = static_cast<std::uint32_t>(value);
   const char bytes[4] = {static_cast<char>(v & 0xff), static_cast<char>((v >> 8) & 0xff),
@@ -19,7 +21,7 @@ void write_string(std::ostream& out, const std::string& text) {
 void write_value(std::ostream& out, const any& value) {
   if (value.isA<std::string>()) {
     write_int(out, tag_string);
-    write_string(out, value.as<std::string>());
+    write_string(out, windows_1252_html(value.as<std::string>()));
   } else if (value.isA<bool>()) {
     write_int(out, tag_bool);
     out.put(value.as<bool>() ? 1 : 0);
@@ -31,7 +33,7 @@ void write_value(std::ostream& out, const any& value) {
 void write_gui_state(std::ostream& out, const gui_state_data& state) {
   write_int(out, static_cast<int>(state.cracked_urls.size()));
   for (const auto& mark : state.cracked_urls) {
-    write_string(out, mark.first);
+    write_string(out, windows_1252_html(mark.first));
     out.put(mark.second ? 1 : 0);
   }
   write_int(out, static_cast<int>(state.rows.size()));
@@ -86,19 +88,27 @@ class reader {
     return length == 0 || take(&text[0], length);
   }
 
+  // A text of the file (HTML text in Windows-1252) as the characters it stands for.
+  bool read_text(std::string& text, bool in_attribute) {
+    if (!read_string(text)) return false;
+    text = read_windows_1252_html(text, in_attribute);
+    return true;
+  }
+
   // A count of items, each at least `least` bytes long, that the rest of the file can hold.
   bool read_count(int& count, std::uint64_t least) {
     if (!read_int(count) || count < 0 || static_cast<std::uint64_t>(count) * least > left) return fail();
     return true;
   }
 
-  bool read_value(any& value) {
+  // A link (`in_attribute`) reads as an href's text does.
+  bool read_value(any& value, bool in_attribute) {
     int tag;
     if (!read_int(tag)) return false;
     if (tag == tag_string) {
       // Read in place: a copy of each text would double the allocations of a load.
       value = std::string();
-      if (!read_string(value.as<std::string>())) return false;
+      if (!read_text(value.as<std::string>(), in_attribute)) return false;
     } else if (tag == tag_bool) {
       char b;
       if (!read_byte(b)) return false;
@@ -157,7 +167,7 @@ bool read_row(reader& r, row& out) {
   if (!r.read_count(fields, least_field)) return false;
   for (int i = 0; i < fields; ++i) {
     std::string key;
-    if (!r.read_string(key) || !r.read_value(out[key])) return false;
+    if (!r.read_string(key) || !r.read_value(out[key], key == "url")) return false;
   }
   return true;
 }
@@ -172,7 +182,7 @@ gui_state_read read_gui_state(std::istream& in, std::uint64_t size) {
   for (int i = 0; i < count; ++i) {
     std::string url;
     char flag;
-    if (!r.read_string(url) || !r.read_byte(flag)) return state;
+    if (!r.read_text(url, true) || !r.read_byte(flag)) return state;
     state.cracked_urls[url] = flag != 0;
   }
   if (!r.read_count(count, least_row)) return state;

@@ -5,6 +5,13 @@
 // filters, and then the main window's placement: x, y, width and height, and one byte, 1 when
 // maximized. The placement came last and later: files from before end with the filters, and
 // a reader that knows only the items before it stops there and leaves it unread.
+//
+// The texts of marks and rows (the site's links and names) are written as HTML text in
+// Windows-1252 (site/html_text.hpp): the code page's characters as their bytes, "&" as
+// "&amp;", every other character as a character reference. That is what files held before
+// the program read pages as Unicode (a Windows-1252 page's own bytes, references included),
+// so files of either age read alike, and a program of that age shows a newer file's names
+// as it showed them itself. Keys and the title filter (the edit box's ANSI text) are bytes.
 
 #include <cstdint>
 #include <istream>

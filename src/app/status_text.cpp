@@ -60,10 +60,55 @@ bool timed_out(const std::string& exception_text) {
   return exception_text.find(" timed out (") != std::string::npos;
 }
 
-std::string reply_failure(const std::string& status_line) {
-  // RFC 9112 4: status-line = HTTP-version SP status-code SP [ reason-phrase ]
+namespace {
+
+// RFC 9112 4: status-line = HTTP-version SP status-code SP [ reason-phrase ]
+std::string status_code(const std::string& status_line) {
   const std::size_t space = status_line.find(' ');
-  const std::string code = space == std::string::npos ? std::string() : status_line.substr(space + 1, 3);
+  return space == std::string::npos ? std::string() : status_line.substr(space + 1, 3);
+}
+
+}  // namespace
+
+std::string certificate_failure(net::certificate_problem problem) {
+  const char* why = "not valid";
+  switch (problem) {
+    case net::certificate_problem::untrusted: why = "not trusted"; break;
+    case net::certificate_problem::expired: why = "expired"; break;
+    case net::certificate_problem::wrong_name: why = "made out for another name"; break;
+    case net::certificate_problem::bad_signature: why = "its signature does not verify"; break;
+    case net::certificate_problem::revoked: why = "revoked"; break;
+    case net::certificate_problem::wrong_usage: why = "not made out for a web server"; break;
+    case net::certificate_problem::other: break;
+  }
+  return std::string("The archive's certificate was refused: ") + why + ".";
+}
+
+std::string moved_failure(const std::string& status_line, const std::string& location,
+                          const archive_address& archive) {
+  // RFC 9110 15.4: the redirections that name a new place in Location.
+  const std::string code = status_code(status_line);
+  if (code != "301" && code != "302" && code != "303" && code != "307" && code != "308") return std::string();
+  if (location.empty()) return "The archive answered " + code + " without saying where it moved.";
+  // RFC 9110 10.2.2: a relative reference is read against the request's own address.
+  const bool absolute = location.find("://") != std::string::npos;
+  const std::string target = absolute ? location : archive.base_url() + (location[0] == '/' ? "" : "/") + location;
+  std::string text = "The archive moved to " + target;
+  if (absolute) {
+    const std::size_t path = location.find('/', location.find("://") + 3);
+    try {
+      const archive_address moved = parse_archive_address(location.substr(0, path));
+      if (moved.base_url() != archive.base_url())
+        return text + "; start the program with --archive " + moved.base_url() + ".";
+    } catch (const std::invalid_argument&) {
+      // Somewhere the program cannot go (another scheme): the address alone is said.
+    }
+  }
+  return text + ".";
+}
+
+std::string reply_failure(const std::string& status_line) {
+  const std::string code = status_code(status_line);
   if (code.size() != 3 || !is_digit(code[0]) || !is_digit(code[1]) || !is_digit(code[2]))
     return unreadable_reply;
   return code == "200" ? std::string() : "The archive answered " + code + ".";

@@ -8,6 +8,7 @@
 #include "app/main_window.hpp"
 #include "app/widgets.hpp"
 #include "gui/base/message_loop.hpp"
+#include "net/tls_channel.hpp"
 
 namespace {
 
@@ -32,6 +33,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     show_options(command_line_usage(), MB_ICONINFORMATION);
     return 0;
   }
+  // While the window is built, so that the first refresh does not wait for it.
+  if (options_in_use.archive.secure()) net::prepare_tls();
   build_main_window();
   gui::run_message_loop();
   // A refresh may still be running: stop it while the objects it uses still exist.

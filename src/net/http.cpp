@@ -1,10 +1,15 @@
 #include "net/http.hpp"
 
+#include <algorithm>
+
 #include "win32/last_error.hpp"
 
 namespace net {
 
 http::~http() {
+  // The worker is done with the client by now; a connection still open ends in order.
+  if (tls && !cancelled) tls->shutdown();
+  tls.reset();
   if (!watchdog) return;
   SetEvent(watchdog_stop);
   WaitForSingleObject(watchdog, INFINITE);
@@ -52,6 +57,9 @@ std::shared_ptr<tcp_socket<char>> http::current() {
 }
 
 void http::connect() {
+  if (tls) tls->shutdown();
+  tls.reset();
+  plain_pending.clear();
   auto fresh = std::make_shared<tcp_socket<char>>();
   std::shared_ptr<tcp_socket<char>> previous;
   {
@@ -73,6 +81,22 @@ void http::connect() {
     if (!cancelled) fresh->create();
   }
   fresh->connect_open(connect_timeout_ms);
+  if (!secure) return;
+  // Every byte of the handshake and after passes the watched socket reads, so the read
+  // time-out and a cancel end it as they end a plain read.
+  tls.reset(new tls_channel(
+      host, [this](const char* data, int length) { return socket_send(data, length); },
+      [this] { return socket_recv(static_cast<int>(tls_read_bytes)); }));
+  try {
+    tls->handshake();
+  } catch (const net_exception&) {
+    // A refused certificate or a failed handshake: the connection goes, unused.
+    tls.reset();
+    fresh->close();
+    if (read_timed_out)
+      throw net_exception("TLS handshake timed out (no byte for " + std::to_string(read_timeout_ms) + " ms)");
+    throw;
+  }
 }
 
 void http::close() {
@@ -86,6 +110,15 @@ void http::close() {
 }
 
 void http::disconnect() {
+  bool cancelled_now;
+  {
+    std::lock_guard<std::mutex> lock(guard);
+    cancelled_now = cancelled;
+  }
+  // Ends in order (close_notify over TLS), unless a cancel already closed the socket.
+  if (tls && !cancelled_now) tls->shutdown();
+  tls.reset();
+  plain_pending.clear();
   std::shared_ptr<tcp_socket<char>> s;
   {
     std::lock_guard<std::mutex> lock(guard);
@@ -100,14 +133,34 @@ void http::clear_cancel() {
   cancelled = false;
 }
 
-int http::send(const std::string& data) {
+int http::socket_send(const char* data, int length) {
   auto s = current();
-  return s ? s->send(data.data(), static_cast<int>(data.size())) : SOCKET_ERROR;
+  return s ? s->send(data, length) : SOCKET_ERROR;
+}
+
+std::string http::socket_recv(int maximum) {
+  auto s = current();
+  if (!s) return std::string();
+  read_since = GetTickCount();
+  reading = true;
+  std::string piece = s->recv(maximum);
+  reading = false;
+  return piece;
+}
+
+int http::send(const std::string& data) {
+  if (tls) return tls->send(data);
+  return socket_send(data.data(), static_cast<int>(data.size()));
 }
 
 std::string http::recv(int maximum) {
-  auto s = current();
-  return s ? s->recv(maximum) : std::string();
+  if (!tls) return socket_recv(maximum);
+  // A record holds up to 16 KB of data; what the caller did not ask for waits here.
+  if (plain_pending.empty()) plain_pending = tls->recv();
+  const std::size_t n = std::min(plain_pending.size(), static_cast<std::size_t>(maximum > 0 ? maximum : 0));
+  std::string piece = plain_pending.substr(0, n);
+  plain_pending.erase(0, n);
+  return piece;
 }
 
 void http::post(const std::string& path, const std::string& body, http_headers fields) {
@@ -125,12 +178,9 @@ void http::post(const std::string& path, const std::string& body, http_headers f
 }
 
 std::string http::next_piece() {
-  read_since = GetTickCount();
-  reading = true;
   // A socket closed meanwhile (a cancel, or the watchdog) reads nothing, which the reading
   // reports unless the watchdog closed it.
   std::string piece = recv(static_cast<int>(read_piece_bytes));
-  reading = false;
   if (piece.empty() && read_timed_out)
     throw net_exception("http_resp timed out (no byte for " + std::to_string(read_timeout_ms) +
                         " ms)");

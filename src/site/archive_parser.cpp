@@ -1,5 +1,6 @@
 #include "site/archive_parser.hpp"
 
+#include "site/html_text.hpp"
 #include "site/text_scan.hpp"
 
 const char* const entry_pattern =
@@ -107,9 +108,9 @@ std::vector<row> parse_archive_page(const std::string& page) {
       continue;
     }
     row r;
-    r["url"] = page.substr(m.url, m.url_end - m.url);
-    r["name"] = page.substr(m.name, m.name_end - m.name);
-    r["difficulty"] = page.substr(m.diff, m.diff_end - m.diff);
+    r["url"] = decode_character_references(page.substr(m.url, m.url_end - m.url), true);
+    r["name"] = decode_character_references(page.substr(m.name, m.name_end - m.name));
+    r["difficulty"] = decode_character_references(page.substr(m.diff, m.diff_end - m.diff));
     const char solved[] = "Solved by";
     r["solved"] = find_within(page, p, m.end, solved, sizeof solved - 1) != npos;
     result.push_back(std::move(r));

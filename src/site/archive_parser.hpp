@@ -11,9 +11,10 @@
 // Group 1 is the link, group 2 the name, group 3 the difficulty.
 extern const char* const entry_pattern;
 
-// One row per entry, in page order: "url", "name", "difficulty" (texts, unchanged) and
-// "solved" (whether the matched text contains "Solved by"). Never throws for any text;
-// a page of another form gives fewer or no rows.
+// One row per entry of the page's text (UTF-8, site/charset.hpp), in page order: "url",
+// "name", "difficulty" (the groups' texts with their character references decoded, the link
+// as an attribute's) and "solved" (whether the matched text contains "Solved by"). Never
+// throws for any text; a page of another form gives fewer or no rows.
 //
 // The matching is linear and never recurses, so a page with one very long line (an inline
 // script, minified markup, a hostile server) cannot exhaust the stack as a backtracking

@@ -1,13 +1,13 @@
 #pragma once
-// Where the archive lives. The host is a build setting (site/archive_host.hpp); the site
-// answers on port 80 and gives 20 entries a page.
+// Where the archive lives when no --archive says otherwise (the build setting,
+// site/archive_url.hpp), and how many entries it gives a page.
 
-#include <string>
+#include "site/archive_address.hpp"
+#include "site/archive_url.hpp"
 
-#include "site/archive_host.hpp"
-
-constexpr int archive_port = 80;
 constexpr int page_size = 20;
 
-// The scheme, "://" and the host, no trailing slash: an entry's link follows it.
-inline std::string archive_base_url() { return std::string("http://") + archive_host; }
+// The build's archive: what the program queries without --archive, and the window title and
+// request host the tests look for then. Throws std::invalid_argument for a build setting
+// that is not an address.
+inline archive_address build_archive() { return parse_archive_address(archive_url); }

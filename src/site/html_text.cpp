@@ -3,36 +3,17 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "site/charset.hpp"
 #include "site/html_references.hpp"
 
 namespace {
 
-constexpr char32_t replacement_character = 0xFFFD;
-
-// The byte that shows `c` in Windows-1252, or -1 for a character it cannot show (outside
-// the code page, or a control character).
-int cp1252_byte(char32_t c) {
-  if ((c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c <= 0xFF)) return static_cast<int>(c);
-  for (int i = 0; i < 32; ++i)
-    if (cp1252_high[i] != 0 && cp1252_high[i] == c) return 0x80 + i;
-  return -1;
-}
-
-// Appends what shows `points` (0 ends them early), or nothing and false when one of them
-// cannot be shown.
-bool append_shown(std::string& out, const char32_t* points, int count) {
-  std::string bytes;
-  for (int i = 0; i < count && points[i] != 0; ++i) {
-    const int b = cp1252_byte(points[i]);
-    if (b < 0) return false;
-    bytes += static_cast<char>(b);
-  }
-  out += bytes;
-  return true;
-}
-
 bool is_digit(char c, bool hex) {
   return (c >= '0' && c <= '9') || (hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')));
+}
+
+bool is_alphanumeric(char c) {
+  return is_digit(c, false) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
 int digit_value(char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; }
@@ -81,28 +62,87 @@ const html_reference* named_reference(const std::string& text, std::size_t at) {
 
 }  // namespace
 
-std::string decode_character_references(const std::string& text) {
+std::string decode_character_references(const std::string& text, bool in_attribute) {
   std::string out;
   out.reserve(text.size());
   std::size_t i = 0;
   while (i < text.size()) {
-    if (text[i] != '&') {
-      out += text[i++];
-      continue;
+    const std::size_t amp = text.find('&', i);
+    if (amp == std::string::npos) {
+      out.append(text, i, std::string::npos);
+      break;
     }
+    out.append(text, i, amp - i);
+    i = amp;
     std::size_t length = 0;
-    bool shown = false;
     if (i + 1 < text.size() && text[i + 1] == '#') {
       char32_t point = 0;
       length = numeric_reference(text, i, point);
-      shown = length != 0 && append_shown(out, &point, 1);
+      if (length != 0) append_utf8(out, point);
     } else if (const html_reference* r = named_reference(text, i)) {
-      length = 1 + std::char_traits<char>::length(r->name);
-      shown = append_shown(out, r->points, 2);
+      const std::size_t name_length = std::char_traits<char>::length(r->name);
+      // HTML: in an attribute, a legacy name without ";" before "=" or a letter or digit
+      // is text ("?a=1&copy=2" is a query, not a copyright sign).
+      const std::size_t after = i + 1 + name_length;
+      const bool kept = in_attribute && r->name[name_length - 1] != ';' && after < text.size() &&
+                        (text[after] == '=' || is_alphanumeric(text[after]));
+      if (!kept) {
+        length = 1 + name_length;
+        for (char32_t point : r->points)
+          if (point != 0) append_utf8(out, point);
+      }
     }
-    // Not a reference, or one of characters the code page cannot show: as written.
-    if (!shown) out.append(text, i, std::max<std::size_t>(length, 1));
-    i += std::max<std::size_t>(length, 1);
+    // Not a reference: as written.
+    if (length == 0) {
+      out += '&';
+      length = 1;
+    }
+    i += length;
   }
   return out;
+}
+
+namespace {
+
+// Nothing to change: ASCII without "&".
+bool plain(const std::string& text) {
+  for (char c : text)
+    if (c == '&' || static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+}  // namespace
+
+std::string windows_1252_html(const std::string& utf8) {
+  if (plain(utf8)) return utf8;
+  static const char hex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(utf8.size() + utf8.size() / 2);
+  for (std::size_t at = 0; at < utf8.size();) {
+    char32_t point = next_code_point(utf8, at);
+    if (point == '&') {
+      out += "&amp;";
+      continue;
+    }
+    const int byte = windows_1252_byte(point);
+    if (byte >= 0) {
+      out += static_cast<char>(byte);
+      continue;
+    }
+    if (point >= 0x80 && point <= 0x9F) point = replacement_character;
+    out += "&#x";
+    bool started = false;
+    for (int shift = 20; shift >= 0; shift -= 4) {
+      const unsigned digit = (point >> shift) & 0xF;
+      started = started || digit != 0 || shift == 0;
+      if (started) out += hex[digit];
+    }
+    out += ';';
+  }
+  return out;
+}
+
+std::string read_windows_1252_html(const std::string& bytes, bool in_attribute) {
+  if (plain(bytes)) return bytes;
+  return decode_character_references(utf8_from_windows_1252(bytes), in_attribute);
 }

@@ -65,7 +65,9 @@ gui_state_data sample() {
   gui_state_data s;
   s.cracked_urls = {{"/v/1", true}, {"/v/10", true}, {"/v/2", true}};
   s.rows = {entry("/v/1", "one &amp; two", true), entry("/v/2", "", false),
-            entry("/v/3", std::string("\0\xff", 2), false)};
+            entry("/v/3", std::string("\0\u00FF", 3), false),
+            entry("/v/\u30C6", "\u30C6\u30B9\u30C8 \u0416 \u03A9 \U0001F600 & caf\u00E9", false)};
+  s.cracked_urls["/v/\u30C6"] = true;
   s.selected = 2;
   s.title = "key gen";
   s.filters[0] = 3;
@@ -99,6 +101,41 @@ TEST(StateFile, LayoutOfMarksAndFields) {
                            le(6) + "solved" + le(2) + '\1' +                    //
                            le(-1) + le(0) + le(-1) + le(-1) + le(-1) + le(-1);
   EXPECT_EQ(bytes_of(s), want);
+}
+
+TEST(StateFile, TextsAreHtmlInWindows1252) {
+  // Every character comes back; an earlier program reads the same bytes as a Windows-1252
+  // page's text and shows the code page's characters as before, any other as its reference.
+  gui_state_data s;
+  s.cracked_urls["/v/\u00E9?a=1&b"] = true;
+  s.rows = {entry("/v/1", "\u30C6\u30B9\u30C8 & caf\u00E9 \U0001F600", false)};
+  const std::string bytes = bytes_of(s);
+  const std::string mark = "/v/\xE9?a=1&amp;b", name = "&#x30C6;&#x30B9;&#x30C8; &amp; caf\xE9 &#x1F600;";
+  EXPECT_NE(bytes.find(le(static_cast<int>(mark.size())) + mark + '\1'), std::string::npos);
+  EXPECT_NE(bytes.find(le(4) + "name" + le(1) + le(static_cast<int>(name.size())) + name), std::string::npos);
+  const gui_state_read back = read_bytes(bytes);
+  EXPECT_EQ(back.cracked_urls, s.cracked_urls);
+  ASSERT_EQ(back.rows.size(), 1u);
+  EXPECT_EQ(back.rows[0].at("name").as<std::string>(), s.rows[0].at("name").as<std::string>());
+}
+
+TEST(StateFile, EarlierFilesReadAsTheyShowed) {
+  // Written by the program before it read pages as Unicode: the site's own bytes of a
+  // Windows-1252 page, references undecoded, in links as well.
+  const std::string url = "/v/1?a=1&amp;copy=2&copy=3", name = "Tom &amp; Jerry caf\xE9 \x80 &#x30C6;&#1046;";
+  const std::string bytes = le(1) + le(static_cast<int>(url.size())) + url + '\1' +                        //
+                            le(1) + le(2) +                                                                 //
+                            le(4) + "name" + le(1) + le(static_cast<int>(name.size())) + name +             //
+                            le(3) + "url" + le(1) + le(static_cast<int>(url.size())) + url +                //
+                            le(0) + le(5) + "title" + le(0) + le(1) + le(2) + le(3);
+  const gui_state_read back = read_bytes(bytes);
+  const std::string link = "/v/1?a=1&copy=2&copy=3";
+  EXPECT_EQ(back.cracked_urls, (std::map<std::string, bool>{{link, true}}));
+  ASSERT_EQ(back.rows.size(), 1u);
+  EXPECT_EQ(back.rows[0].at("name").as<std::string>(), "Tom & Jerry caf\u00E9 \u20AC \u30C6\u0416");
+  EXPECT_EQ(back.rows[0].at("url").as<std::string>(), link);
+  EXPECT_EQ(back.title, "title");
+  EXPECT_EQ(back.filters[3], 3);
 }
 
 TEST(StateFile, RoundTrip) {

@@ -30,3 +30,27 @@ TEST(StatusLine, ReasonsInPlainWords) {
   EXPECT_EQ(failed_status(no_count_failure, 20), "The page had no result count. 20 entries listed.");
   EXPECT_EQ(cancelled_status(0), "Cancelled before any entry was listed.");
 }
+
+// A certificate's failure and a redirect end the refresh with words the user can act on.
+TEST(StatusLine, RefusedCertificatesAndMovedArchives) {
+  EXPECT_EQ(certificate_failure(net::certificate_problem::untrusted),
+            "The archive's certificate was refused: not trusted.");
+  EXPECT_EQ(certificate_failure(net::certificate_problem::expired), "The archive's certificate was refused: expired.");
+  EXPECT_EQ(certificate_failure(net::certificate_problem::wrong_name),
+            "The archive's certificate was refused: made out for another name.");
+
+  const archive_address here = parse_archive_address("http://localhost");
+  EXPECT_EQ(moved_failure("HTTP/1.1 200 OK", "https://elsewhere.example/", here), "");
+  EXPECT_EQ(moved_failure("HTTP/1.1 304 Not Modified", "https://elsewhere.example/", here), "");
+  EXPECT_EQ(moved_failure("HTTP/1.1 301 Moved Permanently", "https://Archive.example/archive/", here),
+            "The archive moved to https://Archive.example/archive/; start the program with --archive "
+            "https://archive.example.");
+  EXPECT_EQ(moved_failure("HTTP/1.1 308 Permanent Redirect", "https://localhost:8443", here),
+            "The archive moved to https://localhost:8443; start the program with --archive https://localhost:8443.");
+  // On the same archive, or somewhere the program cannot go: the address alone.
+  EXPECT_EQ(moved_failure("HTTP/1.1 302 Found", "/elsewhere/", here), "The archive moved to http://localhost/elsewhere/.");
+  EXPECT_EQ(moved_failure("HTTP/1.1 307 Temporary Redirect", "ftp://files.example/x", here),
+            "The archive moved to ftp://files.example/x.");
+  EXPECT_EQ(moved_failure("HTTP/1.1 303 See Other", "", here),
+            "The archive answered 303 without saying where it moved.");
+}

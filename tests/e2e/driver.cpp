@@ -5,6 +5,7 @@
 #include "e2e/driver.hpp"
 
 #include <commctrl.h>
+#include <wincrypt.h>
 #include <ws2tcpip.h>
 
 #include <nlohmann/json.hpp>
@@ -237,6 +238,15 @@ std::string class_name(HWND hwnd) {
   return std::string(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
 }
 
+std::string utf8(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  const int size = static_cast<int>(text.size());
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text.data(), size, &out[0], n, nullptr, nullptr);
+  return out;
+}
+
 std::string window_text(HWND hwnd) {
   DWORD_PTR length = 0;
   if (!send(hwnd, WM_GETTEXTLENGTH, 0, 0, &length)) return std::string();
@@ -459,34 +469,37 @@ int app_window::column_count() const {
 
 namespace {
 
-constexpr std::size_t cell_bytes = 4096;
+constexpr std::size_t cell_chars = 4096;
+constexpr std::size_t cell_bytes = sizeof(LVITEMW) + cell_chars * sizeof(wchar_t);
 
-// One cell's text through an item record and a text buffer inside the program.
+// One cell's text through an item record and a text buffer inside the program: the wide
+// form, which carries every character the list shows, handed back as UTF-8.
 std::string read_cell(HWND list, remote_memory& mem, int row, int column) {
-  LVITEMA item = {};
+  LVITEMW item = {};
   item.iSubItem = column;
-  item.cchTextMax = static_cast<int>(cell_bytes);
-  item.pszText = reinterpret_cast<LPSTR>(mem.at(sizeof(LVITEMA)));
-  const char nothing = '\0';
-  if (!mem.write(0, &item, sizeof item) || !mem.write(sizeof(LVITEMA), &nothing, 1)) return std::string();
+  item.cchTextMax = static_cast<int>(cell_chars);
+  item.pszText = reinterpret_cast<LPWSTR>(mem.at(sizeof(LVITEMW)));
+  const wchar_t nothing = L'\0';
+  if (!mem.write(0, &item, sizeof item) || !mem.write(sizeof(LVITEMW), &nothing, sizeof nothing))
+    return std::string();
   DWORD_PTR length = 0;
-  if (!send(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), mem.at(0), &length)) return std::string();
-  std::string text(std::min<std::size_t>(static_cast<std::size_t>(length), cell_bytes - 1), '\0');
-  if (!text.empty() && !mem.read(sizeof(LVITEMA), &text[0], text.size())) return std::string();
-  return text;
+  if (!send(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), mem.at(0), &length)) return std::string();
+  std::wstring text(std::min<std::size_t>(static_cast<std::size_t>(length), cell_chars - 1), L'\0');
+  if (text.empty() || !mem.read(sizeof(LVITEMW), &text[0], text.size() * sizeof(wchar_t))) return std::string();
+  return utf8(text);
 }
 
 }  // namespace
 
 std::string app_window::cell(int row, int column) const {
-  remote_memory mem(process, sizeof(LVITEMA) + cell_bytes);
+  remote_memory mem(process, cell_bytes);
   if (!mem.ok()) return std::string();
   return read_cell(list, mem, row, column);
 }
 
 std::vector<std::vector<std::string>> app_window::rows() const {
   std::vector<std::vector<std::string>> out;
-  remote_memory mem(process, sizeof(LVITEMA) + cell_bytes);
+  remote_memory mem(process, cell_bytes);
   if (!mem.ok()) return out;
   const int columns = std::max(1, column_count());
   const int n = row_count();
@@ -496,6 +509,17 @@ std::vector<std::vector<std::string>> app_window::rows() const {
     out.push_back(row);
   }
   return out;
+}
+
+int app_window::find_row(const std::wstring& text) const {
+  const std::size_t text_bytes = (text.size() + 1) * sizeof(wchar_t);
+  remote_memory mem(process, sizeof(LVFINDINFOW) + text_bytes);
+  if (!mem.ok()) return -2;
+  LVFINDINFOW find = {};
+  find.flags = LVFI_PARTIAL | LVFI_WRAP;
+  find.psz = reinterpret_cast<LPCWSTR>(mem.at(sizeof(LVFINDINFOW)));
+  if (!mem.write(0, &find, sizeof find) || !mem.write(sizeof(LVFINDINFOW), text.c_str(), text_bytes)) return -2;
+  return static_cast<int>(send_value(list, LVM_FINDITEMW, static_cast<WPARAM>(-1), mem.at(0), -2));
 }
 
 int app_window::selection_mark() const {
@@ -835,6 +859,27 @@ bool set_wine_browsers(const std::string& commands, std::string* previous, bool*
   return r == ERROR_SUCCESS;
 }
 
+bool trust_root(const std::string& der_path, std::string& error) {
+  std::string der;
+  if (!read_file(der_path, der) || der.empty()) {
+    error = "cannot read " + der_path;
+    return false;
+  }
+  HCERTSTORE root = CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, "Root");
+  if (!root) {
+    error = "cannot open the user's Root store (" + std::to_string(GetLastError()) + ")";
+    return false;
+  }
+  // Already there: nothing changes (Windows would ask the user again otherwise).
+  const BOOL ok = CertAddEncodedCertificateToStore(root, X509_ASN_ENCODING,
+                                                   reinterpret_cast<const BYTE*>(der.data()),
+                                                   static_cast<DWORD>(der.size()), CERT_STORE_ADD_USE_EXISTING, nullptr);
+  const DWORD code = GetLastError();
+  CertCloseStore(root, 0);
+  if (!ok) error = "cannot add " + der_path + " to the user's Root store (" + std::to_string(code) + ")";
+  return ok != FALSE;
+}
+
 bool restore_wine_browsers(const std::string& previous, bool existed) {
   if (existed) return set_wine_browsers(previous, nullptr, nullptr);
   HKEY key;
@@ -842,6 +887,36 @@ bool restore_wine_browsers(const std::string& previous, bool existed) {
   const LONG r = RegDeleteValueA(key, "Browsers");
   RegCloseKey(key);
   return r == ERROR_SUCCESS || r == ERROR_FILE_NOT_FOUND;
+}
+
+// -- the screen's DPI --
+
+namespace {
+const char* const desktop_key = "Control Panel\\Desktop";
+}
+
+screen_dpi::screen_dpi(DWORD dpi) {
+  HKEY key;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, desktop_key, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
+                      &key, nullptr) != ERROR_SUCCESS)
+    return;
+  DWORD size = sizeof previous, type = 0;
+  existed = RegQueryValueExA(key, "LogPixels", nullptr, &type, reinterpret_cast<BYTE*>(&previous), &size) ==
+                ERROR_SUCCESS &&
+            type == REG_DWORD;
+  ok = RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi) ==
+       ERROR_SUCCESS;
+  RegCloseKey(key);
+}
+
+screen_dpi::~screen_dpi() {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, desktop_key, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+  if (existed)
+    RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&previous), sizeof previous);
+  else
+    RegDeleteValueA(key, "LogPixels");
+  RegCloseKey(key);
 }
 
 }  // namespace e2e

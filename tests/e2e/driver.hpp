@@ -12,6 +12,8 @@
 //   -- the main window and its controls --
 //   -- the archive server's control paths --
 //   -- the browser launcher --
+//   -- the screen's DPI --
+//   -- certificates --
 
 // Winsock 2 must come before windows.h, which would otherwise bring in the old winsock.h.
 #include <windows.h>
@@ -79,6 +81,8 @@ bool start_unix_program(const std::string& command_line, std::string& error);
 // -- windows --
 
 std::string class_name(HWND hwnd);
+// UTF-16 as UTF-8.
+std::string utf8(const std::wstring& text);
 // WM_GETTEXT, which Windows copies across processes itself.
 std::string window_text(HWND hwnd);
 // The direct children, in creation order (children are added at the bottom of the
@@ -150,10 +154,14 @@ class app_window {
   long long cancelled_refresh(DWORD cancel_after_ms, DWORD timeout_ms);
 
   // -- the entry list --
+  // Cells are read as another program reads them, with LVM_GETITEMTEXTW, and given as UTF-8.
   int row_count() const;
   int column_count() const;
   std::string cell(int row, int column) const;
   std::vector<std::vector<std::string>> rows() const;
+  // The first row whose name starts with `text`, letter case ignored, as type-ahead looks
+  // for it (LVM_FINDITEMW, LVFI_PARTIAL | LVFI_WRAP); -1 for none, -2 when it cannot ask.
+  int find_row(const std::wstring& text) const;
   // The list's selection mark, -1 when there is none.
   int selection_mark() const;
   int selected_count() const;
@@ -255,5 +263,31 @@ class archive_server {
 // argument). Returns the previous value ("" when there was none) in `previous`.
 bool set_wine_browsers(const std::string& commands, std::string* previous, bool* existed);
 bool restore_wine_browsers(const std::string& previous, bool existed);
+
+// -- the screen's DPI --
+
+// Wine reads HKCU\Control Panel\Desktop "LogPixels" (REG_DWORD) when a program starts and
+// shows it at that DPI. While this lives, programs started get `dpi`; the value is put back
+// as it was afterwards, for the other programs of the prefix.
+class screen_dpi {
+ public:
+  explicit screen_dpi(DWORD dpi);
+  ~screen_dpi();
+  screen_dpi(const screen_dpi&) = delete;
+  screen_dpi& operator=(const screen_dpi&) = delete;
+
+  bool ok = false;
+
+ private:
+  DWORD previous = 0;
+  bool existed = false;
+};
+
+// -- certificates --
+
+// Adds the certificate (DER) to the current user's Root store of this Wine prefix, so that
+// programs started in the prefix trust what it signed. For the project's own test authority
+// only, in prefixes the project made.
+bool trust_root(const std::string& der_path, std::string& error);
 
 }  // namespace e2e

@@ -4,6 +4,11 @@
 #   run_e2e.sh run WORK SERVER_PY TEST_EXE EMULATOR...  clears WORK, starts the server on
 #       127.0.0.1:80, runs TEST_EXE through the emulator with the harness described in its
 #       environment, stops the server whatever happened
+#
+# The server also speaks HTTPS, with certificates of the project's own test authority (made
+# once into WORK's sibling "tls", or $VEX_E2E_TLS; the tests trust the authority in their
+# Wine prefix): 443 and 4443 with a good certificate for localhost and 127.0.0.1, 4444 a
+# self-signed one, 4445 an expired one, 4446 one for another name.
 #   run_e2e.sh server-start WORK SERVER_PY   starts the server in the background (its process
 #       id in WORK/server.pid, its output in WORK/server.log) and waits for its ready line
 #   run_e2e.sh server-stop WORK              stops the server of WORK/server.pid, if any
@@ -29,10 +34,14 @@ server_stop() {
   kill -9 "$pid" 2>/dev/null || true
 }
 
+tls_dir() { echo "${VEX_E2E_TLS:-$(dirname "$1")/tls}"; }
+
 server_start() {
-  local work=$1 server=$2 pid
+  local work=$1 server=$2 pid tls
   mkdir -p "$work"
   server_stop "$work"
+  tls=$(tls_dir "$work")
+  bash "$(dirname "$server")/make_test_certs.sh" "$tls"
   : >"$work/server.log"
   # The server outlives this shell: it must hold none of the caller's descriptors (a test
   # runner waits for its output pipe to close).
@@ -41,7 +50,11 @@ server_start() {
       fd=${fd##*/}
       if ((fd > 2)); then eval "exec $fd>&-"; fi
     done 2>/dev/null
-    exec python3 "$server" --host 127.0.0.1 --port 80
+    exec python3 "$server" --host 127.0.0.1 --port 80 --tls "$tls/localhost.pem" "$tls/localhost.key" \
+      --tls-also 4443 "$tls/localhost.pem" "$tls/localhost.key" \
+      --tls-also 4444 "$tls/self_signed.pem" "$tls/self_signed.key" \
+      --tls-also 4445 "$tls/expired.pem" "$tls/expired.key" \
+      --tls-also 4446 "$tls/wrong_name.pem" "$tls/wrong_name.key"
   ) </dev/null >"$work/server.log" 2>&1 &
   pid=$!
   echo "$pid" >"$work/server.pid"
@@ -69,6 +82,7 @@ case $command in
     trap 'server_stop "$work"' EXIT
     server_start "$work" "$server"
     export VEX_E2E_WORK=$work VEX_E2E_SERVER=$server VEX_E2E_CONTROL=$(readlink -f "$0")
+    export VEX_E2E_TLS=$(tls_dir "$work")
     status=0
     "$@" "$test_exe" || status=$?
     if ((status != 0)); then

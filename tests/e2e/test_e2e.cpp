@@ -1,5 +1,5 @@
-// The built program under Wine, against the local archive server on 127.0.0.1:80, driven
-// from outside through its windows.
+// The built program under Wine, against the local archive server on 127.0.0.1:80 (and over
+// HTTPS on the ports run_e2e.sh names), driven from outside through its windows.
 //
 // Sections:
 //   -- the harness: work directories, the server, the program --
@@ -9,7 +9,10 @@
 //   -- the state file --
 //   -- the keyboard --
 //   -- the status line --
+//   -- sizes at any DPI --
+//   -- names in every script --
 //   -- opening entries in the browser --
+//   -- HTTPS and the archive's address --
 
 #include <gtest/gtest.h>
 
@@ -22,9 +25,11 @@
 #include <string>
 #include <vector>
 
-#include "site/archive_host.hpp"
+#include "site/archive_site.hpp"
 #include "e2e/driver.hpp"
 #include "e2e/state_file.hpp"
+// After windows.h, which the driver brings in.
+#include <commctrl.h>
 
 #ifndef VEX_E2E_APP
 #error "VEX_E2E_APP names the program under test"
@@ -45,12 +50,19 @@ constexpr DWORD refresh_ms = 60000;
 constexpr DWORD exit_ms = 30000;
 
 e2e::archive_server server("127.0.0.1", 80);
+// The archive the program queries without --archive: the local server's plain port.
+const archive_address build = build_archive();
 
 // Where the harness keeps its files, as a Unix path; set by run_e2e.sh, else the build
 // tree's default.
 std::string work_root() { return e2e::env("VEX_E2E_WORK", VEX_E2E_DEFAULT_WORK); }
 std::string control_script() { return e2e::env("VEX_E2E_CONTROL", VEX_E2E_DEFAULT_CONTROL); }
 std::string server_script() { return e2e::env("VEX_E2E_SERVER", VEX_E2E_DEFAULT_SERVER); }
+// The server's certificates and their authority, made by the harness script.
+std::string tls_root() {
+  const std::string work = work_root();
+  return e2e::env("VEX_E2E_TLS", work.substr(0, work.find_last_of('/')) + "/tls");
+}
 
 // The harness script stops and starts the server; Wine runs it as a Linux program.
 bool server_command(const std::string& what, std::string& error) {
@@ -69,11 +81,14 @@ bool server_command(const std::string& what, std::string& error) {
 class server_environment : public testing::Environment {
  public:
   void SetUp() override {
-    if (server.alive()) return;
     std::string error;
-    e2e::make_directories(e2e::windows_path(work_root()));
-    ASSERT_TRUE(server_command("server-start", error)) << error;
-    started_here = true;
+    if (!server.alive()) {
+      e2e::make_directories(e2e::windows_path(work_root()));
+      ASSERT_TRUE(server_command("server-start", error)) << error;
+      started_here = true;
+    }
+    // The program trusts what Windows trusts; in this prefix, the local archive's authority.
+    ASSERT_TRUE(e2e::trust_root(e2e::windows_path(tls_root() + "/ca.der"), error)) << error;
   }
   void TearDown() override {
     std::string error;
@@ -149,18 +164,25 @@ class E2E : public testing::Test {
     return log;
   }
 
-  // Starts the program in this test's directory and finds its window; its output so far
-  // stays readable through `output()` after it ended.
-  void start_app(const std::string& arguments = "") {
+  // Starts the program in this test's directory with `arguments` and finds its window,
+  // titled with the archive's host; its output so far stays readable through `output()`
+  // after it ended.
+  void start_app(const std::string& arguments = "", const std::string& title = build.host) {
+    ASSERT_NO_FATAL_FAILURE(start_process(arguments));
+    std::string error;
+    app.reset(new app_window);
+    ASSERT_TRUE(app->attach(title, app_process->id, start_ms, error)) << error;
+    ASSERT_TRUE(app->idle()) << "button \"" << app->button_text() << "\" at start";
+  }
+
+  void start_process(const std::string& arguments) {
     ++runs;
     app.reset();
     app_process.reset(new program);
     std::string error;
-    const std::string output_path = dir + "/output-" + std::to_string(runs) + ".txt";
-    ASSERT_TRUE(app_process->start(VEX_E2E_APP, dir, output_path, error, arguments)) << error;
-    app.reset(new app_window);
-    ASSERT_TRUE(app->attach(archive_host, app_process->id, start_ms, error)) << error;
-    ASSERT_TRUE(app->idle()) << "button \"" << app->button_text() << "\" at start";
+    ASSERT_TRUE(app_process->start(VEX_E2E_APP, dir, dir + "/output-" + std::to_string(runs) + ".txt", error,
+                                   arguments))
+        << error;
   }
 
   // WM_CLOSE, then the program must end by itself with exit code 0.
@@ -205,11 +227,46 @@ struct entry {
   std::string url, name;
 };
 
+// The UTF-8 of one code point.
+std::string utf8_of(unsigned long point) {
+  std::wstring w;
+  if (point >= 0x10000) {
+    point -= 0x10000;
+    w += static_cast<wchar_t>(0xD800 + (point >> 10));
+    w += static_cast<wchar_t>(0xDC00 + (point & 0x3FF));
+  } else {
+    w += static_cast<wchar_t>(point);
+  }
+  return e2e::utf8(w);
+}
+
+// A page's bytes in its code page as UTF-8.
+std::string utf8_of_page(const std::string& bytes, UINT code_page) {
+  if (bytes.empty()) return bytes;
+  const int size = static_cast<int>(bytes.size());
+  std::wstring w(bytes.size(), L'\0');
+  w.resize(static_cast<std::size_t>(MultiByteToWideChar(code_page, 0, bytes.data(), size, &w[0], size)));
+  return e2e::utf8(w);
+}
+
+// The references the server writes: the four of markup, and numeric ones ("&#NNN;") for
+// whatever the page's character set lacks.
 std::string decode_references(const std::string& s) {
   static const std::pair<const char*, const char*> refs[] = {
       {"&amp;", "&"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&#39;", "'"}};
   std::string out;
   for (std::size_t i = 0; i < s.size();) {
+    const std::size_t end = s.find(';', i);
+    if (s.compare(i, 2, "&#") == 0 && end != std::string::npos && end > i + 2) {
+      const bool hex = s[i + 2] == 'x' || s[i + 2] == 'X';
+      const std::string digits = s.substr(i + (hex ? 3 : 2), end - i - (hex ? 3 : 2));
+      if (!digits.empty() && digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") ==
+                                 std::string::npos) {
+        out += utf8_of(std::stoul(digits, nullptr, hex ? 16 : 10));
+        i = end + 1;
+        continue;
+      }
+    }
     bool replaced = false;
     for (const auto& r : refs) {
       const std::size_t n = std::char_traits<char>::length(r.first);
@@ -255,9 +312,10 @@ std::vector<logged_request> in_site_order(std::vector<logged_request> requests) 
 }
 
 // Posts the same bodies again (those of one refresh), with `faults` in force instead of
-// whatever the test had set, and collects the entries the program should show, in the site's
-// order.
-std::vector<entry> replay(const std::vector<logged_request>& requests, const std::string& faults) {
+// whatever the test had set, and collects the entries the program should show from pages in
+// `code_page`, in the site's order.
+std::vector<entry> replay(const std::vector<logged_request>& requests, const std::string& faults,
+                          UINT code_page = 1252) {
   std::string error;
   EXPECT_TRUE(server.reset(error)) << error;
   EXPECT_TRUE(server.faults(faults, error)) << error;
@@ -266,17 +324,17 @@ std::vector<entry> replay(const std::vector<logged_request>& requests, const std
     e2e::http_reply reply;
     EXPECT_TRUE(e2e::http_request("127.0.0.1", 80, "POST", "/archive/", r.body, reply, error)) << error;
     EXPECT_EQ(200, reply.status);
-    for (const entry& e : page_entries(reply.body)) out.push_back(e);
+    for (const entry& e : page_entries(utf8_of_page(reply.body, code_page))) out.push_back(e);
   }
   return out;
 }
 
-// The names of the first `n` stored rows as the list shows them: the file keeps the site's
-// text, character references included; the list decodes them.
+// The names of the first `n` stored rows as the list shows them: the file keeps them as a
+// Windows-1252 page's text, character references included.
 std::vector<std::string> first_names(const e2e::state_file& s, std::size_t n) {
   std::vector<std::string> out;
   for (std::size_t i = 0; i < n && i < s.rows.size(); ++i)
-    out.push_back(decode_references(s.rows[i].at("name").text));
+    out.push_back(decode_references(utf8_of_page(s.rows[i].at("name").text, 1252)));
   return out;
 }
 
@@ -325,7 +383,7 @@ TEST_F(E2E, RequestsFollowTheResultCount) {
     for (const logged_request& r : log) {
       EXPECT_EQ("POST", r.method);
       EXPECT_EQ("/archive/", r.path);
-      EXPECT_EQ(archive_host, r.headers.count("host") ? r.headers.at("host") : "<none>");
+      EXPECT_EQ(build.authority(), r.headers.count("host") ? r.headers.at("host") : "<none>");
       EXPECT_EQ("keep-alive", r.headers.count("connection") ? r.headers.at("connection") : "<none>");
       EXPECT_EQ("application/x-www-form-urlencoded",
                 r.headers.count("content-type") ? r.headers.at("content-type") : "<none>");
@@ -785,7 +843,7 @@ TEST_F(E2E, UnknownValuesAndIndexesInTheStateFile) {
   ASSERT_EQ(6u, rewritten.rows.size());
   ASSERT_EQ(1u, rewritten.rows[1].count("extra"));
   EXPECT_EQ(0, rewritten.rows[1]["extra"].tag);
-  EXPECT_EQ(s.rows[2]["name"].text, rewritten.rows[2]["name"].text);
+  EXPECT_EQ(first_names(s, 6), first_names(rewritten, 6));
 }
 
 TEST_F(E2E, ClosingDuringARefreshSavesACompleteFile) {
@@ -819,7 +877,7 @@ std::string place_of(HWND w) {
 TEST_F(E2E, WindowPlacementSurvivesARestart) {
   ASSERT_NO_FATAL_FAILURE(start_app());
   const std::string first = place_of(app->main);
-  EXPECT_NE(std::string::npos, first.find(", 500, 300")) << first;
+  EXPECT_NE(std::string::npos, first.find(", 620, 300")) << first;
   ASSERT_TRUE(SetWindowPos(app->main, nullptr, 130, 90, 620, 410, SWP_NOZORDER | SWP_NOACTIVATE));
   const std::string moved = "130, 90, 620, 410";
   ASSERT_TRUE(e2e::wait_until([&] { return place_of(app->main) == moved; }, 10000)) << place_of(app->main);
@@ -1001,6 +1059,237 @@ TEST_F(E2E, StatusLineSaysWhatTheLastRefreshDid) {
   ASSERT_NO_FATAL_FAILURE(close_app());
 }
 
+// -- sizes at any DPI --
+
+// The user32 function `name` (newer than this program's headers may know).
+template <typename F>
+F user32_function(const char* name) {
+  return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
+}
+
+// The system's message font at `dpi`, as the program should draw with it.
+HFONT message_font(int dpi) {
+  const auto for_dpi = user32_function<BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT)>("SystemParametersInfoForDpi");
+  NONCLIENTMETRICSW metrics = {};
+  metrics.cbSize = sizeof metrics;
+  if (!for_dpi || !for_dpi(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0, static_cast<UINT>(dpi)))
+    return nullptr;
+  return CreateFontIndirectW(&metrics.lfMessageFont);
+}
+
+int scroll_bar_width(int dpi) {
+  const auto for_dpi = user32_function<int(WINAPI*)(int, UINT)>("GetSystemMetricsForDpi");
+  return for_dpi ? for_dpi(SM_CXVSCROLL, static_cast<UINT>(dpi)) : 0;
+}
+
+RECT rect_of(HWND w) {
+  RECT r = {};
+  GetWindowRect(w, &r);
+  return r;
+}
+
+int width_of(HWND w) { return rect_of(w).right - rect_of(w).left; }
+
+// The main window's sizes at one DPI, each beside what its text needs there.
+struct sizes_at_dpi {
+  int window_width = 0, window_height = 0;
+  std::vector<std::string> labels;
+  std::vector<int> label_widths, label_needs;
+  std::vector<int> box_widths, box_needs;
+  int title_width = 0;
+  int row_pitch = 0;  // from one filter box's top to the next
+  int name_column = 0, done_column = 0;
+};
+
+// A drop-down list box shows its text whole when it is at least the text's width, a scroll
+// bar's width and 7 pixels wide (measured under Wine at 96 and 144 DPI).
+constexpr int box_frame = 7;
+
+class DpiE2E : public E2E {
+ protected:
+  sizes_at_dpi measure(int dpi) {
+    sizes_at_dpi m;
+    HFONT font = message_font(dpi);
+    EXPECT_NE(nullptr, font) << "no message font for " << dpi << " DPI";
+    HDC dc = CreateCompatibleDC(nullptr);
+    const HGDIOBJ old = SelectObject(dc, font);
+    const auto need = [&](const std::string& text) {
+      SIZE extent = {};
+      GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+      return static_cast<int>(extent.cx);
+    };
+    m.window_width = width_of(app->main);
+    m.window_height = rect_of(app->main).bottom - rect_of(app->main).top;
+    for (HWND label : app->labels) {
+      m.labels.push_back(e2e::window_text(label));
+      m.label_widths.push_back(width_of(label));
+      m.label_needs.push_back(need(m.labels.back()));
+    }
+    for (int box = e2e::difficulty; box <= e2e::sort; ++box) {
+      const auto which = static_cast<e2e::filter_combo>(box);
+      int widest = 0;
+      for (int i = 0; i < app->combo_count(which); ++i) widest = std::max(widest, need(app->combo_item(which, i)));
+      m.box_widths.push_back(width_of(app->combos[box]));
+      m.box_needs.push_back(widest + scroll_bar_width(dpi) + box_frame);
+    }
+    m.title_width = width_of(app->title_edit);
+    m.row_pitch = rect_of(app->combos[1]).top - rect_of(app->combos[0]).top;
+    m.name_column = static_cast<int>(SendMessageA(app->list, LVM_GETCOLUMNWIDTH, 0, 0));
+    m.done_column = static_cast<int>(SendMessageA(app->list, LVM_GETCOLUMNWIDTH, 1, 0));
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(font);
+    return m;
+  }
+
+  // The program started afresh with the screen at `dpi`, measured, and closed.
+  sizes_at_dpi started_at(DWORD dpi) {
+    e2e::screen_dpi screen(dpi);
+    EXPECT_TRUE(screen.ok) << "LogPixels not set";
+    e2e::clear_directory(dir);  // the default place and size, not the last run's
+    sizes_at_dpi m;
+    start_app();
+    if (HasFatalFailure()) return m;
+    m = measure(static_cast<int>(dpi));
+    close_app();
+    return m;
+  }
+};
+
+// Every label shows its text whole, every filter box its longest choice; the title box is as
+// wide as the filter boxes beside it.
+void expect_texts_fit(const sizes_at_dpi& m, int dpi) {
+  SCOPED_TRACE(std::to_string(dpi) + " DPI");
+  ASSERT_EQ(6u, m.labels.size());
+  for (std::size_t i = 0; i < m.labels.size(); ++i)
+    EXPECT_GE(m.label_widths[i], m.label_needs[i]) << "label \"" << m.labels[i] << "\"";
+  for (std::size_t i = 0; i < m.box_widths.size(); ++i) {
+    EXPECT_GE(m.box_widths[i], m.box_needs[i]) << "filter box " << i;
+    EXPECT_EQ(m.box_widths[0], m.box_widths[i]) << "filter box " << i;
+  }
+  EXPECT_EQ(m.box_widths[0], m.title_width);
+}
+
+// At 1.5 times the DPI every size is 1.5 times as large, within `slack` pixels.
+void expect_one_and_a_half(int at_96, int at_144, double slack, const char* what) {
+  EXPECT_NEAR(at_96 * 3 / 2.0, at_144, slack) << what << ": " << at_96 << " at 96 DPI, " << at_144 << " at 144";
+}
+
+// A text drawn at 1.5 times the font size is not exactly 1.5 times as wide (each size's
+// glyphs are fitted to the pixels on their own: the longest choice, 207 pixels at 96 DPI, is
+// 301 at 144), so sizes that follow texts may be off by this share of their size.
+constexpr double text_scaling_error = 0.04;
+
+TEST_F(DpiE2E, TextsFitAndSizesFollowTheDpi) {
+  const sizes_at_dpi at_96 = started_at(96);
+  ASSERT_FALSE(HasFatalFailure());
+  const sizes_at_dpi at_144 = started_at(144);
+  ASSERT_FALSE(HasFatalFailure());
+  expect_texts_fit(at_96, 96);
+  expect_texts_fit(at_144, 144);
+
+  expect_one_and_a_half(at_96.window_width, at_144.window_width, 1, "window width");
+  expect_one_and_a_half(at_96.window_height, at_144.window_height, 1, "window height");
+  expect_one_and_a_half(at_96.row_pitch, at_144.row_pitch, 1, "filter rows");
+  expect_one_and_a_half(at_96.name_column, at_144.name_column, 1, "Name column");
+  expect_one_and_a_half(at_96.done_column, at_144.done_column, 1, "Done column");
+  expect_one_and_a_half(at_96.box_widths[0], at_144.box_widths[0], at_144.box_widths[0] * text_scaling_error,
+                        "filter boxes");
+  for (std::size_t i = 0; i < at_96.labels.size() && i < at_144.labels.size(); ++i)
+    expect_one_and_a_half(at_96.label_widths[i], at_144.label_widths[i],
+                          std::max(2.0, at_144.label_widths[i] * text_scaling_error), at_96.labels[i].c_str());
+}
+
+// -- names in every script --
+
+// A name of every kind: Latin-1 and Windows-1252's own characters, Japanese, Cyrillic,
+// Greek, Chinese, an emoji, and the markup characters the site writes as references.
+const std::string every_script =
+    "caf\u00E9 \u20AC \u30C6\u30B9\u30C8 \u0416\u0443\u043A \u03A9\u03BC\u03AD\u03B3\u03B1 \U0001F600 & <\u4E2D>";
+
+TEST_F(E2E, PagesAreReadInTheCharacterSetTheyAreSentIn) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  const struct {
+    const char* faults;
+    UINT code_page;
+    const char* what;
+  } pages[] = {
+      {R"({"charset": "utf-8", "charset_in": "header"})", CP_UTF8, "UTF-8, named in the Content-Type"},
+      {R"({"charset": "windows-1252", "charset_in": "header"})", 1252, "Windows-1252, named in the Content-Type"},
+      {R"({"charset": "utf-8", "charset_in": "meta"})", CP_UTF8, "UTF-8, named only in a <meta>"},
+  };
+  std::vector<std::string> shown;
+  for (const auto& page : pages) {
+    SCOPED_TRACE(page.what);
+    reset_server();
+    nlohmann::json faults = nlohmann::json::parse(page.faults);
+    faults["total"] = 25;
+    faults["first_name"] = every_script;
+    set_faults(faults.dump());
+    ASSERT_NO_FATAL_FAILURE(refresh());
+    const std::vector<entry> entries = replay(server_log(), faults.dump(), page.code_page);
+    ASSERT_EQ(25u, entries.size());
+    shown = names();
+    EXPECT_EQ(names_of(entries), shown);
+    ASSERT_EQ(25u, shown.size());
+    EXPECT_EQ(every_script, shown[0]);
+    EXPECT_EQ(every_script, shown[20]);
+  }
+  // Type-ahead finds names in any script, letter case ignored.
+  const auto first_starting = [&](const std::string& start) {
+    for (std::size_t i = 0; i < shown.size(); ++i)
+      if (shown[i].compare(0, start.size(), start) == 0) return static_cast<int>(i);
+    return -1;
+  };
+  EXPECT_EQ(0, app->find_row(L"CAF\u00C9 \u20AC \u30C6"));
+  const int cyrillic = first_starting("\u0422\u0438\u0445");  // the catalogue's "Tikhiy ..."
+  ASSERT_GT(cyrillic, 0);
+  EXPECT_EQ(cyrillic, app->find_row(L"\u0442\u0438\u0445"));
+  const int greek = first_starting("\u039F \u03C3");
+  ASSERT_GT(greek, 0);
+  EXPECT_EQ(greek, app->find_row(L"\u03BF \u03A3\u0399\u03A9"));
+  ASSERT_NO_FATAL_FAILURE(close_app());
+
+  // A restart shows every character again; the file holds them as a Windows-1252 page would.
+  e2e::state_file s;
+  ASSERT_NO_FATAL_FAILURE(read_state(s));
+  EXPECT_EQ(shown, first_names(s, shown.size()));
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  EXPECT_EQ(shown, names());
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+TEST_F(E2E, StateFilesOfEarlierVersionsShowTheirNamesAsBefore) {
+  // Written before pages were read as Unicode: the site's bytes of Windows-1252 pages, with
+  // their character references, in names and links alike.
+  e2e::state_file old;
+  const char* const stored[] = {"Tom &amp; Jerry", "caf\xE9 \x80" "5", "&#x30C6;&#x30B9;&#x30C8; &#1046;", "R&D"};
+  const std::vector<std::string> shown = {"Tom & Jerry", "caf\u00E9 \u20AC" "5", "\u30C6\u30B9\u30C8 \u0416", "R&D"};
+  for (int i = 0; i < 4; ++i)
+    old.rows.push_back(e2e::entry_row("/vexlets/" + std::to_string(i + 1) + "/?a=1&amp;b=\xE9", stored[i], "2", false));
+  old.marks["/vexlets/2/?a=1&amp;b=\xE9"] = true;
+  old.selected = 2;
+  old.title = "old";
+  old.filters[1] = 3;
+  ASSERT_TRUE(e2e::write_file(state_path(), e2e::write_state(old)));
+
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  EXPECT_EQ(shown, names());
+  EXPECT_EQ((std::vector<std::string>{"", "Yes", "", ""}), done_column());
+  EXPECT_EQ(2, app->selection_mark());
+  EXPECT_EQ("old", app->title_text());
+  EXPECT_EQ(3, app->combo_selection(e2e::platform));
+  ASSERT_NO_FATAL_FAILURE(close_app());
+
+  // Written back in the same form: an earlier version reads the same names and marks.
+  e2e::state_file rewritten;
+  ASSERT_NO_FATAL_FAILURE(read_state(rewritten));
+  EXPECT_EQ(shown, first_names(rewritten, 4));
+  EXPECT_EQ(old.marks, rewritten.marks);
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(old.rows[i]["name"].text, rewritten.rows[i]["name"].text);
+  EXPECT_EQ(old.rows[0]["url"].text, rewritten.rows[0]["url"].text);
+}
+
 // -- opening entries in the browser --
 
 class BrowserE2E : public E2E {
@@ -1047,7 +1336,7 @@ TEST_F(BrowserE2E, OnlyPagesOfTheSiteAreOpened) {
   ASSERT_TRUE(e2e::wait_until([&] { return !opened().empty(); }, 30000)) << "the good page was not opened";
   // The launcher runs apart from the program: give a hostile address time to show up too.
   Sleep(3000);
-  EXPECT_EQ(std::vector<std::string>{std::string("http://") + archive_host + entries[1].url}, opened());
+  EXPECT_EQ(std::vector<std::string>{build.base_url() + entries[1].url}, opened());
   ASSERT_NO_FATAL_FAILURE(close_app());
 }
 
@@ -1068,7 +1357,7 @@ TEST_F(BrowserE2E, EnterOnARowOpensItAsADoubleClickDoes) {
   ASSERT_TRUE(app->press_key(VK_TAB));
   ASSERT_NO_FATAL_FAILURE(expect_focus(app->title_edit, "the title, after Enter on the list"));
   Sleep(3000);  // as above
-  EXPECT_EQ(std::vector<std::string>{std::string("http://") + archive_host + entries[1].url}, opened());
+  EXPECT_EQ(std::vector<std::string>{build.base_url() + entries[1].url}, opened());
   EXPECT_TRUE(server_log().empty()) << "Enter on a row starts no refresh";
   ASSERT_NO_FATAL_FAILURE(close_app());
 }
@@ -1165,6 +1454,31 @@ TEST_F(E2E, SitesThatCloseAfterEveryReplyOrServeOneConnectionGetEveryPage) {
   const char* const sites[] = {"{\"total\": 300, \"close_each\": true}",
                                "{\"total\": 300, \"one_at_a_time\": true}"};
   for (const char* faults : sites) {
+TEST_F(BrowserE2E, LinksOutsideAsciiOpenAsTheirUtf8PercentEncoded) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  // A Latin-1 page: the accent as its byte, the Japanese as references.
+  set_faults(nlohmann::json{{"total", 3}, {"first_url", "/vexlets/\u30C6\u30B9\u30C8 caf\u00E9/"}}.dump());
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  ASSERT_TRUE(app->double_click_row(0));
+  ASSERT_TRUE(e2e::wait_until([&] { return !opened().empty(); }, 30000)) << "the page was not opened";
+  EXPECT_EQ(std::vector<std::string>{build.base_url() +
+                                     "/vexlets/%E3%83%86%E3%82%B9%E3%83%88%20caf%C3%A9/"},
+            opened());
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+// -- HTTPS and the archive's address --
+
+const char* const https_archive = "--archive https://localhost";
+
+TEST_F(E2E, RefreshOverHttps) {
+  ASSERT_NO_FATAL_FAILURE(start_app(https_archive));
+  // Sized replies, chunked ones, a head in two writes (two records), and pages of about
+  // 40 KB (three records, each more than a read of the reply takes).
+  const std::string long_name = nlohmann::json{{"total", 45}, {"first_name", std::string(30000, 'v')}}.dump();
+  const std::string variants[] = {"{\"total\": 45, \"chunked\": true, \"chunk_size\": 100}",
+                                  "{\"total\": 45, \"split_head\": true}", long_name};
+  for (const std::string& faults : variants) {
     SCOPED_TRACE(faults);
     reset_server();
     set_faults(faults);
@@ -1178,6 +1492,140 @@ TEST_F(E2E, SitesThatCloseAfterEveryReplyOrServeOneConnectionGetEveryPage) {
     EXPECT_EQ("300 entries listed.", app->status_text());
   }
   ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+    EXPECT_EQ((std::vector<std::string>{"0", "20", "40"}), starts_of(log));
+    for (const logged_request& r : log) {
+      EXPECT_EQ(log[0].connection, r.connection) << "pages of one refresh share one connection";
+      EXPECT_EQ("localhost", r.headers.count("host") ? r.headers.at("host") : "<none>");
+    }
+    // The same pages, sized, over plain HTTP; names as far as a list cell shows them.
+    auto shown = [](std::vector<std::string> v) {
+      for (std::string& name : v) name = name.substr(0, 200);
+      return v;
+    };
+    EXPECT_EQ(shown(names_of(replay(log, faults == long_name ? faults : "{\"total\": 45}"))), shown(names()));
+    EXPECT_EQ("45 entries listed.", app->status_text());
+  }
+  EXPECT_TRUE(lines_of(output()).empty()) << output();
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+TEST_F(E2E, CancelAndTimeOutOverHttps) {
+  ASSERT_NO_FATAL_FAILURE(start_app(https_archive));
+  // The second reply is held: a cancel ends the connection at once, long before it comes.
+  set_faults("{\"total\": 45, \"delay_ms\": 40000, \"delay_from\": 1}");
+  ASSERT_TRUE(app->click_refresh());
+  ASSERT_TRUE(e2e::wait_until([&] { return app->row_count() == 20 && server_log().size() == 2; }, refresh_ms));
+  ASSERT_TRUE(app->click_refresh());
+  EXPECT_TRUE(app->wait_idle(5000)) << app->button_text();
+  EXPECT_EQ("Cancelled after 20 entries.", app->status_text());
+  EXPECT_EQ(20, app->row_count());
+
+  // Left alone, the read gives up after the client's 30 s without a byte.
+  reset_server();
+  set_faults("{\"total\": 45, \"delay_ms\": 40000, \"delay_from\": 1}");
+  const long long ms = app->refresh(refresh_ms);
+  ASSERT_GE(ms, 0) << app->button_text();
+  EXPECT_GE(ms, 29000);
+  EXPECT_LT(ms, 39000);
+  EXPECT_EQ("The archive did not answer in time. 20 entries listed.", app->status_text());
+  EXPECT_EQ(2u, server_log().size());
+
+  // Nothing is left behind: the next refresh works.
+  reset_server();
+  set_faults("{\"total\": 5}");
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  EXPECT_EQ(5, app->row_count());
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+// A certificate the program must not accept ends the refresh before any request: not one
+// reaches the server, and the status line says why.
+TEST_F(E2E, RefusedCertificatesEndTheRefreshBeforeAnyRequest) {
+  const struct {
+    int port;
+    const char* status;
+  } cases[] = {
+      {4444, "The archive's certificate was refused: not trusted. No entries listed."},
+      {4445, "The archive's certificate was refused: expired. No entries listed."},
+      {4446, "The archive's certificate was refused: made out for another name. No entries listed."},
+  };
+  // Marks and rows of an earlier session stay as they were.
+  e2e::state_file before = sample_state();
+  ASSERT_TRUE(e2e::write_file(state_path(), e2e::write_state(before)));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.port);
+    reset_server();
+    set_faults("{\"total\": 5}");
+    ASSERT_NO_FATAL_FAILURE(start_app("--archive https://localhost:" + std::to_string(c.port)));
+    ASSERT_NO_FATAL_FAILURE(refresh());
+    EXPECT_EQ(c.status, app->status_text());
+    EXPECT_TRUE(server_log().empty()) << "a request reached the server";
+    EXPECT_EQ(0, app->row_count());
+    // Refused again, the same way, by the next refresh of the same run.
+    ASSERT_NO_FATAL_FAILURE(refresh());
+    EXPECT_EQ(c.status, app->status_text());
+    EXPECT_TRUE(server_log().empty());
+    const std::vector<std::string> out = lines_of(output());
+    ASSERT_EQ(2u, out.size()) << output();
+    EXPECT_EQ(0u, out[0].find("TLS certificate refused ")) << out[0];
+    ASSERT_NO_FATAL_FAILURE(close_app());
+    e2e::state_file after;
+    ASSERT_NO_FATAL_FAILURE(read_state(after));
+    EXPECT_EQ(before.marks, after.marks);
+  }
+}
+
+// An address with a port, here an IPv4 literal whose certificate names it.
+TEST_F(E2E, ArchiveWithAPort) {
+  ASSERT_NO_FATAL_FAILURE(start_app("--archive https://127.0.0.1:4443", "127.0.0.1"));
+  set_faults("{\"total\": 25}");
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  const std::vector<logged_request> log = server_log();
+  ASSERT_EQ(2u, log.size());
+  for (const logged_request& r : log)
+    EXPECT_EQ("127.0.0.1:4443", r.headers.count("host") ? r.headers.at("host") : "<none>");
+  EXPECT_EQ(25, app->row_count());
+  EXPECT_EQ("25 entries listed.", app->status_text());
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+TEST_F(E2E, RedirectNamesTheNewAddress) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  set_faults("{\"status\": 301, \"location\": \"https://localhost/archive/\"}");
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  EXPECT_EQ(
+      "The archive moved to https://localhost/archive/; start the program with --archive https://localhost. No "
+      "entries listed.",
+      app->status_text());
+  EXPECT_EQ(1u, server_log().size());
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+// A wrong address is refused before any window: a message box says why, the exit code is 2
+// and the state file stays as it was.
+TEST_F(E2E, BadArchiveAddressIsRefusedBeforeAnyWindow) {
+  const std::string state = e2e::write_state(sample_state());
+  ASSERT_TRUE(e2e::write_file(state_path(), state));
+  ASSERT_NO_FATAL_FAILURE(start_process("--archive ftp://localhost"));
+  const HWND box = e2e::find_top_window("#32770", "Vexlets", app_process->id, start_ms);
+  ASSERT_NE(nullptr, box) << output();
+  std::string text;
+  for (HWND child : e2e::child_windows(box))
+    if (e2e::class_name(child) == "Static") text += e2e::window_text(child);
+  EXPECT_NE(std::string::npos,
+            text.find("The archive address \"ftp://localhost\" is not valid: the address must start with "
+                      "http:// or https://."))
+      << text;
+  EXPECT_EQ(nullptr, e2e::find_top_window("gui_basic_widget", "localhost", app_process->id, 0));
+  PostMessageA(box, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(app_process->wait_exit(exit_ms));
+  EXPECT_EQ(2u, app_process->exit_code());
+  std::string after;
+  ASSERT_TRUE(e2e::read_file(state_path(), after));
+  EXPECT_EQ(state, after);
+  EXPECT_TRUE(server_log().empty());
 }
 
 }  // namespace

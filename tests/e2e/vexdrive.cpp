@@ -9,6 +9,9 @@
 //   vexdrive rows        [--title T]                  one line per row, cells separated by tabs
 //   vexdrive stats       [--title T]                  handles=<n> private_bytes=<n>
 //   vexdrive close       [--title T] [--timeout MS]   exit_code=<the program's exit code>
+//   vexdrive trust-root  FILE.der                     trusts the certificate authority in
+//                                                     this Wine prefix (the local archive's
+//                                                     own, for HTTPS); prints trusted=FILE
 //
 // --timeout bounds the wait for the window (wait-window, rows), for idle (refresh) or for
 // the exit (close). --cancel-after presses Refresh a second time (a cancel) that long after
@@ -21,7 +24,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "site/archive_host.hpp"
+#include "site/archive_site.hpp"
 #include "e2e/driver.hpp"
 // After windows.h, which the driver brings in.
 #include <psapi.h>
@@ -37,7 +40,8 @@ int usage() {
                "               with --cancel-after, press again that long after (a cancel)\n"
                "  rows         prints each row, cells separated by tabs\n"
                "  stats        prints the program's handles=<n> private_bytes=<n>\n"
-               "  close        close the window and wait for the exit; prints exit_code=<n>\n");
+               "  close        close the window and wait for the exit; prints exit_code=<n>\n"
+               "  trust-root FILE.der  trust this certificate authority in the Wine prefix\n");
   return 2;
 }
 
@@ -85,7 +89,14 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stderr), _O_BINARY);
   if (argc < 2) return usage();
   const std::string command = argv[1];
-  std::string title = archive_host;
+  if (command == "trust-root") {
+    if (argc != 3) return usage();
+    std::string error;
+    if (!e2e::trust_root(argv[2], error)) return fail(error);
+    std::printf("trusted=%s\n", argv[2]);
+    return 0;
+  }
+  std::string title = build_archive().host;
   long timeout = -1, cancel_after = -1;
   for (int i = 2; i < argc; ++i) {
     const std::string a = argv[i];

@@ -3,6 +3,7 @@
 #include <regex>
 #include <sstream>
 
+#include "site/html_text.hpp"
 #include "site/result_count.hpp"
 
 namespace pages {
@@ -129,9 +130,9 @@ std::vector<row> regex_parse(const std::string& page) {
   std::smatch m;
   while (std::regex_search(remainder, m, pattern)) {
     row r;
-    r["url"] = m[1].str();
-    r["name"] = m[2].str();
-    r["difficulty"] = m[3].str();
+    r["url"] = decode_character_references(m[1].str(), true);
+    r["name"] = decode_character_references(m[2].str());
+    r["difficulty"] = decode_character_references(m[3].str());
     r["solved"] = m[0].str().find("Solved by") != std::string::npos;
     result.push_back(r);
     remainder = m.suffix().str();

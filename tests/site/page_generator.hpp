@@ -22,7 +22,7 @@ std::string realistic(int entries, int total);
 std::string random_page(std::mt19937& rng, std::size_t max_line = 400);
 
 // The oracle: the regular expressions searched as the archive client first did, copying
-// the remainder after each match.
+// the remainder after each match; the groups' character references decoded.
 std::vector<row> regex_parse(const std::string& page);
 std::optional<int> regex_count(const std::string& page);
 

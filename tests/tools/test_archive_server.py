@@ -108,7 +108,7 @@ def vexlet_id(url):
 
 
 def load_catalogue():
-    with open(CATALOGUE, encoding="ascii") as f:
+    with open(CATALOGUE, encoding="utf-8") as f:
         lines = f.read().splitlines()
     names = lines[0].split("\t")
     rows = [dict(zip(names, line.split("\t"))) for line in lines[1:]]
@@ -134,9 +134,9 @@ def form_body(**fields):
 # Process and connection helpers
 
 class ServerProcess:
-    def __init__(self, *options):
+    def __init__(self, extra=()):
         self.proc = subprocess.Popen(
-            [sys.executable, SERVER, "--host", "127.0.0.1", "--port", "0", *options],
+            [sys.executable, SERVER, "--host", "127.0.0.1", "--port", "0"] + list(extra),
             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         ready, _, _ = select.select([self.proc.stdout], [], [], 10)
         if not ready:
@@ -179,8 +179,10 @@ class Response:
 
 
 class Connection:
-    def __init__(self, port):
+    def __init__(self, port, tls=None, name="localhost"):
         self.sock = socket.create_connection(("127.0.0.1", port), timeout=10)
+        if tls is not None:
+            self.sock = tls.wrap_socket(self.sock, server_hostname=name)
         self.buffer = b""
 
     def close(self):
@@ -331,6 +333,11 @@ class ArchiveServerTest(unittest.TestCase):
         self.assertTrue(any(r["solved"] == 0 for r in rows) and any(r["solved"] for r in rows))
         for ch in "&<\">":
             self.assertTrue(any(ch in r["name"] for r in rows), ch)
+        # Names in Japanese, Cyrillic, Greek and Chinese, the newest of all.
+        for first, last in ((0x3040, 0x30FF), (0x0400, 0x04FF), (0x0370, 0x03FF), (0x4E00, 0x9FFF)):
+            self.assertTrue(any(first <= ord(c) <= last for r in rows for c in r["name"]), hex(first))
+        newest = sorted(rows, key=lambda r: r["date"])[-8:]
+        self.assertTrue(all(any(ord(c) > 0x2FF for c in r["name"]) for r in newest))
 
     # -- result pages -------------------------------------------------------------------
 
@@ -342,7 +349,9 @@ class ArchiveServerTest(unittest.TestCase):
         self.assertEqual(len(entries), PAGE)
         for e in entries:
             v = self.catalogue[vexlet_id(e["url"])]
-            self.assertEqual(e["name"], html.escape(v["name"], quote=True).replace("&#x27;", "'"))
+            escaped = html.escape(v["name"], quote=True).replace("&#x27;", "'")
+            # Latin-1 pages write names in other scripts as references.
+            self.assertEqual(e["name"], escaped.encode("latin-1", "xmlcharrefreplace").decode("latin-1"))
             self.assertEqual(e["difficulty"], DIFFICULTY_NAMES[v["difficulty"]])
             self.assertEqual(e["solved"], v["solved"] > 0)
         self.assertNotRegex(text.replace("\r\n", ""), "[\r\n]", "every line ends with CR LF")
@@ -680,6 +689,36 @@ class ArchiveServerTest(unittest.TestCase):
         self.control("POST", "/_reset")
         self.assertEqual(parse_entries(self.search().text)[1], plain_second)
 
+    def test_pages_in_the_charset_asked_for(self):
+        self.faults(first_name="caf\u00e9 \u20ac \u30c6\U0001F600")
+        cases = [
+            # charset, where it is named, the Content-Type, whether the head has a <meta>
+            ({}, "text/html; charset=ISO-8859-1", True, "latin-1"),
+            ({"charset": "utf-8"}, "text/html; charset=utf-8", True, "utf-8"),
+            ({"charset": "windows-1252", "charset_in": "header"}, "text/html; charset=windows-1252", False, "cp1252"),
+            ({"charset": "utf-8", "charset_in": "meta"}, "text/html", True, "utf-8"),
+            ({"charset": "utf-8", "charset_in": "none"}, "text/html", False, "utf-8"),
+        ]
+        for settings, content_type, has_meta, codec in cases:
+            with self.subTest(**settings):
+                self.faults(**settings)
+                resp = self.search()
+                self.assertEqual(resp.header("Content-Type"), content_type)
+                text = resp.body.decode(codec)
+                label = settings.get("charset", "ISO-8859-1")
+                meta = '<meta http-equiv="Content-Type" content="text/html; charset=%s">' % label
+                self.assertEqual(meta in text, has_meta)
+                entries = parse_entries(text)
+                self.assertEqual(len(entries), PAGE)
+                # What the character set lacks goes out as a reference.
+                self.assertEqual(html.unescape(entries[0]["name"]), "caf\u00e9 \u20ac \u30c6\U0001F600")
+                self.assertEqual(html.unescape(entries[1]["name"]),
+                                 self.catalogue[vexlet_id(entries[1]["url"])]["name"])
+        self.assertIn("\u20ac \u30c6\U0001F600".encode("utf-8"), resp.body)
+        for bad in ({"charset": "no-such-set"}, {"charset_in": "footer"}):
+            status, _ = self.control("POST", "/_faults", bad)
+            self.assertEqual(status, 400)
+
     def test_faults_accumulate_and_reset_clears_them(self):
         self.faults(no_count=True)
         self.faults(total=3)
@@ -736,6 +775,39 @@ class ArchiveServerTest(unittest.TestCase):
         self.assertEqual(self.log(), [])
 
 
+class TlsTest(unittest.TestCase):
+    """--tls: HTTPS beside the plain port, one archive behind both."""
+
+    def test_https_ports_share_the_archive_and_present_their_certificates(self):
+        import ssl
+        import tempfile
+        with tempfile.TemporaryDirectory() as certs:
+            subprocess.run(["bash", os.path.join(TOOLS, "make_test_certs.sh"), certs], check=True)
+            pem = lambda name: os.path.join(certs, name)
+            server = ServerProcess(["--tls", pem("localhost.pem"), pem("localhost.key"), "--tls-port", "0",
+                                    "--tls-also", "0", pem("expired.pem"), pem("expired.key")])
+            try:
+                ports = []
+                for _ in range(2):
+                    line = server.proc.stdout.readline().decode("ascii").rstrip("\n")
+                    m = re.fullmatch(r"archive server listening on 127\.0\.0\.1:(\d+) \(HTTPS\)", line)
+                    self.assertTrue(m, line)
+                    ports.append(int(m.group(1)))
+                trusting = ssl.create_default_context(cafile=pem("ca.pem"))
+                conn = Connection(ports[0], trusting)
+                for start in (0, 20):
+                    resp = conn.request("POST", "/archive/", form_body(start=start))
+                    self.assertEqual(resp.status, 200)
+                    self.assertIn("SEARCH RESULTS [%d - %d of " % (start + 1, start + 20), resp.text)
+                conn.close()
+                with self.assertRaises(ssl.SSLCertVerificationError):
+                    Connection(ports[1], trusting)
+                log = json.loads(Connection(server.port).request("GET", "/_log").body)
+                self.assertEqual([e["form"]["start"] for e in log], ["0", "20"])
+            finally:
+                self.assertEqual(server.stop(), 0)
+
+
 class ServerLifetimeTest(unittest.TestCase):
     def test_signals_end_the_server_cleanly(self):
         for sig in (signal.SIGTERM, signal.SIGINT):
@@ -747,7 +819,7 @@ class ServerLifetimeTest(unittest.TestCase):
                 conn.close()
 
     def test_reply_delay_holds_archive_replies_only(self):
-        server = ServerProcess("--reply-delay", "0.4")
+        server = ServerProcess(["--reply-delay", "0.4"])
         try:
             conn = Connection(server.port)
             began = time.monotonic()

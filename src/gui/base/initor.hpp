@@ -71,6 +71,7 @@ struct base : std::enable_shared_from_this<base> {
 
   field<std::string, base> text{this};
   pos_field<base> pos{this, gui::pos{CW_USEDEFAULT, CW_USEDEFAULT}};
+  // Pixels at 96 DPI (gui/base/dpi.hpp); the window gets them at the DPI it is shown at.
   size_field<base> size{this, gui::size{CW_USEDEFAULT, CW_USEDEFAULT}};
   field<long, base> style{this, default_style};
   field<long, base> ex_style{this, 0};

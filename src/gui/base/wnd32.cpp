@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "gui/base/dpi.hpp"
 #include "gui/base/thunk.hpp"
 #include "gui/base/initor.hpp"
 
@@ -77,6 +78,14 @@ std::string wnd32::class_name() {
 }
 
 void wnd32::set_init(initor::base* record) { init.reset(record); }
+
+void wnd32::rescale(int from_dpi, int to_dpi) {
+  if (!hwnd) return;
+  gui::rect r = rect.get();
+  r.width = scale(r.width, to_dpi, from_dpi);
+  r.height = scale(r.height, to_dpi, from_dpi);
+  rect.set(r);
+}
 
 void wnd32::subclass() {
   old_proc = reinterpret_cast<WNDPROC>(

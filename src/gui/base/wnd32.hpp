@@ -46,6 +46,15 @@ class wnd32 : public std::enable_shared_from_this<wnd32> {
   // posted back to the window by its container, for the signal to fire from the message
   // loop; any other is dropped.
   virtual bool hears_notification(int /*code*/) { return false; }
+  // Whether the window, a common control, sends its container the wide (UTF-16) form of
+  // its notifications; the container answers its WM_NOTIFYFORMAT so. Every other control
+  // keeps the ANSI forms.
+  virtual bool unicode_notifications() { return false; }
+
+  // The window's DPI changed from `from_dpi` to `to_dpi`: its width and height follow (where
+  // it stands is its container's layout's business); a window with sizes inside it scales
+  // them too.
+  virtual void rescale(int from_dpi, int to_dpi);
 
   // Reached only through the stub. A handler's exception stops here: it is reported with
   // OutputDebugStringA and the previous procedure handles the message.

@@ -6,7 +6,8 @@
 namespace gui {
 
 // Makes the native window from the object's construction record and installs the stub.
-// Messages sent while CreateWindowExA runs reach only the class procedure.
+// Messages sent while CreateWindowExA runs reach only the class procedure. The record's size
+// is in pixels at 96 DPI: the window gets it at the DPI it is shown at.
 void native_create(wnd32& w);
 
 // The module holding the toolkit's code, or 0.

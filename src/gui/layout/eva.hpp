@@ -3,6 +3,7 @@
 // cell per column. Headers fix a row's or column's extent (a number of pixels, 'd' for the
 // largest window starting there, 'x' for what is left); cells hold a window, nothing (' '), or
 // a mark that the window beside ('-') or above/below ('|') extends over this place.
+// Numbers and margins are pixels at 96 DPI: they grow with the container's DPI.
 //
 //   eva* l = new eva(2, 3);
 //   *l << 70 << 10 << 'x'
@@ -19,6 +20,7 @@ class wnd32;
 namespace layout {
 
 // Constructed top, right, bottom, left (clockwise, as in CSS); stored left, right, top, bottom.
+// Pixels at 96 DPI.
 struct margins {
   int left;
   int right;
@@ -69,8 +71,9 @@ class eva final : public base {
 
   // -- headers --
   struct header {
-    // The extent of this row or column, given the extent `total` of the whole axis.
-    virtual int size(int total) const = 0;
+    // The extent of this row or column in pixels, given the extent `total` of the whole axis
+    // and the container's `dpi`.
+    virtual int size(int total, int dpi) const = 0;
     virtual char kind() const { return 0; }
     virtual ~header() = default;
   };
@@ -78,19 +81,19 @@ class eva final : public base {
 
   struct number : header {
     explicit number(int v) : value(v) {}
-    int size(int total) const override;
+    int size(int total, int dpi) const override;
     int value;
   };
   struct d : header {
     d(bool row_header, const std::vector<row>* g, int i) : is_row(row_header), grid(g), index(i) {}
-    int size(int total) const override;
+    int size(int total, int dpi) const override;
     bool is_row;
     const std::vector<row>* grid;
     int index;
   };
   struct x : header {
     explicit x(const header_list* h) : weight(1.0f), headers(h) {}
-    int size(int total) const override;
+    int size(int total, int dpi) const override;
     char kind() const override { return 'x'; }
     float weight;
     const header_list* headers;

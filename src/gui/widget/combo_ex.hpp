@@ -37,6 +37,8 @@ class combo_ex : public widget_base<event::combo> {
   void add_item(const row& r);
   // Empties the native box and adds every row of `items` in order.
   void fill();
+  // The width at which the closed box shows each of its items whole, in its font at its DPI.
+  int fitting_width();
 
   observable_vector<row> items;
   property<int> selected;

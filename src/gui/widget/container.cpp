@@ -6,13 +6,38 @@
 #include <algorithm>
 #include <exception>
 #include <string>
+
+#include "gui/base/dpi.hpp"
+#include "gui/base/font.hpp"
 #include "gui/base/message_loop.hpp"
 
 namespace gui {
 
+namespace {
+
+// WM_NOTIFYFORMAT(control, NF_QUERY) -> NFR_UNICODE for a child that asks for the wide forms.
+// Only that child's answer changes: a blanket one would switch every control. A control asks
+// while it is being created, before its handle is known here; it asks again when told to
+// (NF_REQUERY) once it exists.
+void answer_notify_format(wnd_msg& m, const std::vector<std::shared_ptr<wnd32>>& children) {
+  if (m.lparam != NF_QUERY) return;
+  const HWND from = reinterpret_cast<HWND>(m.wparam);
+  for (const auto& child : children) {
+    if (child->hwnd != from || !child->unicode_notifications()) continue;
+    m.result = NFR_UNICODE;
+    m.handled = true;
+  }
+}
+
+}  // namespace
+
 void reflect(wnd_msg& m, const std::vector<std::shared_ptr<wnd32>>& children) {
   HWND from;
   int code;
+  if (m.msg == WM_NOTIFYFORMAT) {
+    answer_notify_format(m, children);
+    return;
+  }
   if (m.msg == WM_NOTIFY) {
     const NMHDR* header = reinterpret_cast<const NMHDR*>(m.lparam);
     from = header->hwndFrom;
@@ -47,11 +72,38 @@ constexpr UINT posted_poll_ms = 10;
 window::~window() {
   if (accelerator_filter >= 0) remove_message_filter(accelerator_filter);
   if (accelerator_table) DestroyAcceleratorTable(accelerator_table);
+  if (font) DeleteObject(font);
 }
 
 void window::create() {
   panel::create();
   apply_default_button();
+}
+
+void window::children_created() { use_dpi(dpi_of(hwnd)); }
+
+void window::use_dpi(int new_dpi) {
+  const HFONT old = font;
+  font = make_message_font(new_dpi);
+  for (const auto& child : children)
+    SendMessageA(child->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  if (old) DeleteObject(old);
+  dpi = new_dpi;
+  on_dpi.fire(dpi);
+}
+
+void window::on_dpi_changed(const wnd_msg& m) {
+  // The vertical DPI, as the font's height follows it; Windows gives both the same.
+  const int new_dpi = static_cast<int>(m.wparam_high());
+  if (new_dpi <= 0) return;
+  if (dpi > 0 && new_dpi != dpi)
+    for (const auto& child : children) child->rescale(dpi, new_dpi);
+  use_dpi(new_dpi);
+  relayout();  // the suggested rectangle may be the same size: no WM_SIZE then
+  const RECT* suggested = reinterpret_cast<const RECT*>(m.lparam);
+  if (suggested)
+    SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void window::dispatch(wnd_msg& m) {
@@ -92,6 +144,11 @@ void window::dispatch(wnd_msg& m) {
         return;
       }
       break;
+    // WM_DPICHANGED -> sizes and font of DPI HIWORD(wParam), then the rectangle *lParam
+    case WM_DPICHANGED:
+      on_dpi_changed(m);
+      m.handled = true;
+      return;
     case WM_DESTROY:
       PostQuitMessage(0);
       drop_posted();

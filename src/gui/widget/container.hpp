@@ -25,7 +25,8 @@ namespace gui {
 // (`answer_notification`), which is how a control asking for data gets its answer; otherwise,
 // when one of the child's signals hears the code, posted back to it as
 // `event::reflected_message(code)` with the parameters unchanged; otherwise dropped. Either
-// way the message is marked handled. Anything else: nothing.
+// way the message is marked handled. WM_NOTIFYFORMAT from a child that wants the wide forms
+// of notifications (`unicode_notifications`): NFR_UNICODE. Anything else: nothing.
 void reflect(wnd_msg& m, const std::vector<std::shared_ptr<wnd32>>& children);
 
 template <typename E = event::base>
@@ -40,6 +41,7 @@ class container : public wnd_base<E> {
     layout = this->init->layout.value;
     wnd_base<E>::create();
     for (const auto& child : children) child->create();
+    children_created();
     relayout();
   }
 
@@ -56,6 +58,10 @@ class container : public wnd_base<E> {
   std::vector<std::shared_ptr<wnd32>> children;
   std::shared_ptr<gui::layout::base> layout;
 
+ protected:
+  // Every child exists and none is laid out yet.
+  virtual void children_created() {}
+
  private:
   void add_one(const std::shared_ptr<wnd32>& child) {
     children.push_back(child);
@@ -69,6 +75,12 @@ class panel : public container<> {
 };
 
 // The top-level window: its WM_DESTROY ends the message loop.
+//
+// DPI: its children draw with the system's message font at the window's DPI (given to each
+// with WM_SETFONT once they are all created), and on WM_DPICHANGED (Windows moved it to a
+// monitor of another DPI, or the user changed the scale) every child's size and the font
+// follow the new DPI, the window takes the rectangle Windows suggests and is laid out again.
+// Sizes that depend on texts are the application's: `on_dpi` tells it when to measure them.
 //
 // Keyboard: with WS_EX_CONTROLPARENT in its record's extended style the message loop gives
 // it dialog navigation (gui/base/message_loop.hpp); it then keeps the focused control across
@@ -99,6 +111,12 @@ class window : public panel {
   // IDCANCEL for Esc under dialog navigation.
   signal<void(int)> on_command;
 
+  // The window's DPI, when it is created and after every change: the children have the font
+  // of that DPI and are laid out right after the handlers ran.
+  signal<void(int)> on_dpi;
+  // The DPI the window and its children are laid out for; 0 before it exists.
+  int dpi = 0;
+
  private:
   void run_posted();
   void drop_posted();
@@ -114,6 +132,13 @@ class window : public panel {
 
   void apply_default_button();
   void restore_focus();
+  void children_created() override;
+  // The font of `new_dpi` for every child, then `on_dpi`.
+  void use_dpi(int new_dpi);
+  void on_dpi_changed(const wnd_msg& m);
+
+  // The children's font, made for `dpi`; deleted once replaced.
+  HFONT font = nullptr;
 
   std::vector<ACCEL> accelerators;
   HACCEL accelerator_table = nullptr;

@@ -1,5 +1,7 @@
 #include "gui/widget/label.hpp"
 
+#include "gui/base/font.hpp"
+
 namespace gui {
 
 void label::create() {
@@ -14,6 +16,8 @@ void label::set_image(HBITMAP bitmap, bool delete_old) {
   SendMessageA(hwnd, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
   if (delete_old && old) DeleteObject(old);
 }
+
+int label::fitting_width() { return text_width(hwnd, text.get()); }
 
 std::shared_ptr<label> make_label(const std::string& text, long style_bits) {
   std::shared_ptr<label> w(new label);

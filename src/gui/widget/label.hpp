@@ -32,6 +32,8 @@ class label : public widget_base<event::base> {
 
   // Shows `bitmap` centred; the bitmap it replaces is deleted when `delete_old` is set.
   void set_image(HBITMAP bitmap, bool delete_old);
+  // The width at which its text shows whole on one line, in its font.
+  int fitting_width();
 };
 
 std::shared_ptr<label> make_label(const std::string& text, long style_bits);

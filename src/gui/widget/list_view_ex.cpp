@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "gui/base/dpi.hpp"
 #include "gui/widget/common_controls.hpp"
 
 namespace gui {
@@ -11,38 +12,44 @@ using namespace std::placeholders;
 
 namespace {
 
-// As much of `text` as the caller's buffer holds, always ended; the wide form in the
-// ANSI code page.
-void put_text(const std::string& text, char* buffer, int capacity) {
-  if (!buffer || capacity <= 0) return;
-  const std::size_t n = std::min(text.size(), static_cast<std::size_t>(capacity) - 1);
-  std::copy_n(text.data(), n, buffer);
-  buffer[n] = '\0';
+// The model's texts are UTF-8; here, at the control, they become the control's UTF-16 (or,
+// for an ANSI question, the ANSI code page, "?" for what it lacks).
+std::wstring wide(const char* text, int length, UINT code_page) {
+  if (length <= 0) return std::wstring();
+  // Never more wide characters than bytes.
+  std::wstring out(static_cast<std::size_t>(length), L'\0');
+  const int got = MultiByteToWideChar(code_page, 0, text, length, &out[0], length);
+  out.resize(static_cast<std::size_t>(got > 0 ? got : 0));
+  return out;
 }
 
-void put_text(const std::string& text, wchar_t* buffer, int capacity) {
+std::wstring wide(const std::string& utf8) { return wide(utf8.data(), static_cast<int>(utf8.size()), CP_UTF8); }
+
+std::wstring wide_of_ansi(const char* text) {
+  return text ? wide(text, static_cast<int>(std::char_traits<char>::length(text)), CP_ACP) : std::wstring();
+}
+
+// As much of `text` as the caller's buffer holds, always ended, never half a surrogate pair.
+void put_text(const std::wstring& text, wchar_t* buffer, int capacity) {
   if (!buffer || capacity <= 0) return;
-  int n = 0;
-  if (!text.empty()) {
-    // Never more wide characters than bytes.
-    std::wstring wide(text.size(), L'\0');
-    const int size = static_cast<int>(text.size());
-    const int got = MultiByteToWideChar(CP_ACP, 0, text.data(), size, &wide[0], size);
-    wide.resize(static_cast<std::size_t>(got));
-    n = static_cast<int>(std::min(wide.size(), static_cast<std::size_t>(capacity) - 1));
-    std::copy_n(wide.data(), n, buffer);
-  }
+  std::size_t n = std::min(text.size(), static_cast<std::size_t>(capacity) - 1);
+  if (n > 0 && n < text.size() && IS_HIGH_SURROGATE(text[n - 1])) --n;
+  std::copy_n(text.data(), n, buffer);
   buffer[n] = L'\0';
 }
 
-std::string narrow(const wchar_t* text) {
-  if (!text || !*text) return std::string();
-  const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 1) return std::string();
-  std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text, -1, &out[0], n, nullptr, nullptr);
-  out.resize(static_cast<std::size_t>(n) - 1);
-  return out;
+void put_text(const std::wstring& text, char* buffer, int capacity) {
+  if (!buffer || capacity <= 0) return;
+  std::string ansi;
+  if (!text.empty()) {
+    const int size = static_cast<int>(text.size());
+    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    ansi.resize(static_cast<std::size_t>(n > 0 ? n : 0));
+    if (n > 0) WideCharToMultiByte(CP_ACP, 0, text.data(), size, &ansi[0], n, nullptr, nullptr);
+  }
+  const std::size_t n = std::min(ansi.size(), static_cast<std::size_t>(capacity) - 1);
+  std::copy_n(ansi.data(), n, buffer);
+  buffer[n] = '\0';
 }
 
 }  // namespace
@@ -54,6 +61,9 @@ list_view_ex::list_view_ex() {
 
   // A new window shows its columns first, then every row already in the model.
   events.on_create.add([this] {
+    // The control asked its container for the form of its notifications while it was being
+    // made, before the container knew it; now it asks again and is answered Unicode.
+    if (parent) SendMessageA(hwnd, WM_NOTIFYFORMAT, reinterpret_cast<WPARAM>(parent->hwnd), NF_REQUERY);
     add_native_columns();
     const LPARAM ex = SendMessageA(hwnd, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0);
     SendMessageA(hwnd, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, ex | LVS_EX_FULLROWSELECT);
@@ -103,16 +113,26 @@ void list_view_ex::set_state(int index, UINT state, UINT mask) {
   SendMessageA(hwnd, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
 }
 
+void list_view_ex::rescale(int from_dpi, int to_dpi) {
+  wnd_base<event::list>::rescale(from_dpi, to_dpi);
+  for (int i = column_count() - 1; i >= 0; --i) {
+    const int width = static_cast<int>(SendMessageA(hwnd, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(i), 0));
+    SendMessageA(hwnd, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(i), MAKELPARAM(scale(width, to_dpi, from_dpi), 0));
+  }
+}
+
 int list_view_ex::column_count() {
   HWND header = reinterpret_cast<HWND>(SendMessageA(hwnd, LVM_GETHEADER, 0, 0));
   return static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
 }
 
+// A column's width is pixels at 96 DPI.
 void list_view_ex::add_native_columns() {
+  const int dpi = dpi_of(hwnd);
   for (const lv_column& c : columns) {
     LVCOLUMNA col = {};
     col.mask = LVCF_WIDTH | LVCF_TEXT;
-    col.cx = c.width;
+    col.cx = scale(c.width, dpi);
     col.pszText = const_cast<char*>(c.title.c_str());
     SendMessageA(hwnd, LVM_INSERTCOLUMNA, static_cast<WPARAM>(column_count()),
                  reinterpret_cast<LPARAM>(&col));
@@ -196,7 +216,7 @@ std::string list_view_ex::cell_text(int item, int sub_item) {
   return c.formatter(rows[static_cast<std::size_t>(item)], c.key);
 }
 
-int list_view_ex::find_row(UINT flags, const std::string& text, int start) {
+int list_view_ex::find_row(UINT flags, const std::wstring& text, int start) {
   // Rows carry no item data and have no positions: only searches by text can match.
   if (!(flags & (LVFI_STRING | LVFI_PARTIAL))) return -1;
   const bool partial = (flags & LVFI_PARTIAL) != 0;
@@ -204,11 +224,11 @@ int list_view_ex::find_row(UINT flags, const std::string& text, int start) {
   if (start < 0 || start >= count) start = 0;
   const int length = static_cast<int>(text.size());
   for (int i = start, end = (flags & LVFI_WRAP) ? start + count : count; i < end; ++i) {
-    const std::string cell = cell_text(i % count, 0);
+    const std::wstring cell = wide(cell_text(i % count, 0));
     // A partial search compares the text with as much of the cell's start.
     const int compared = static_cast<int>(partial ? std::min(text.size(), cell.size()) : cell.size());
     if (partial && compared < length) continue;
-    if (CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, cell.data(), compared, text.data(),
+    if (CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, cell.data(), compared, text.data(),
                        length) == CSTR_EQUAL)
       return i % count;
   }
@@ -218,8 +238,8 @@ int list_view_ex::find_row(UINT flags, const std::string& text, int start) {
 bool list_view_ex::answer_notification(wnd_msg& m, int code) {
   const auto answer_text = [this](auto& item) {
     if (!(item.mask & LVIF_TEXT)) return;
-    put_text(std::string(), item.pszText, item.cchTextMax);  // nothing stale, should a formatter fail
-    put_text(cell_text(item.iItem, item.iSubItem), item.pszText, item.cchTextMax);
+    put_text(std::wstring(), item.pszText, item.cchTextMax);  // nothing stale, should a formatter fail
+    put_text(wide(cell_text(item.iItem, item.iSubItem)), item.pszText, item.cchTextMax);
   };
   switch (static_cast<UINT>(code)) {
     case LVN_GETDISPINFOA:
@@ -230,12 +250,12 @@ bool list_view_ex::answer_notification(wnd_msg& m, int code) {
       return true;
     case LVN_ODFINDITEMA: {
       const NMLVFINDITEMA& find = *reinterpret_cast<const NMLVFINDITEMA*>(m.lparam);
-      m.result = find_row(find.lvfi.flags, find.lvfi.psz ? find.lvfi.psz : "", find.iStart);
+      m.result = find_row(find.lvfi.flags, wide_of_ansi(find.lvfi.psz), find.iStart);
       return true;
     }
     case LVN_ODFINDITEMW: {
       const NMLVFINDITEMW& find = *reinterpret_cast<const NMLVFINDITEMW*>(m.lparam);
-      m.result = find_row(find.lvfi.flags, narrow(find.lvfi.psz), find.iStart);
+      m.result = find_row(find.lvfi.flags, find.lvfi.psz ? find.lvfi.psz : L"", find.iStart);
       return true;
     }
     default:

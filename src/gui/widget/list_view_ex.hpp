@@ -62,9 +62,15 @@ class list_view_ex : public wnd_base<event::list> {
   row_range visible_rows();
 
   // The control's questions, asked by the container while the control waits: a cell's text
-  // (LVN_GETDISPINFO) and type-ahead or LVM_FINDITEM (LVN_ODFINDITEM, whose wide form this
-  // control sends even to an ANSI parent).
+  // (LVN_GETDISPINFO) and type-ahead or LVM_FINDITEM (LVN_ODFINDITEM), in either form.
   bool answer_notification(wnd_msg& m, int code) override;
+  // Rows' texts are UTF-8, shown in every script: the list alone of the toolkit's controls
+  // speaks Unicode to its container (LVN_GETDISPINFOW; header notifications come in their
+  // wide forms too).
+  bool unicode_notifications() override { return true; }
+
+  // The column widths follow too, as the user left them.
+  void rescale(int from_dpi, int to_dpi) override;
 
   observable_vector<row> rows;
   observable_vector<lv_column> columns;
@@ -76,12 +82,12 @@ class list_view_ex : public wnd_base<event::list> {
   void set_state(int index, UINT state, UINT mask);
   int column_count();
   void add_native_columns();
-  // The text of one cell, "" for a cell the models do not have.
+  // The text of one cell (UTF-8), "" for a cell the models do not have.
   std::string cell_text(int item, int sub_item);
   // The first row from `start` (then, with LVFI_WRAP, from the top) whose first-column text
   // is `text` (LVFI_STRING) or starts with it (LVFI_PARTIAL), letter case ignored; -1 when
   // there is none.
-  int find_row(UINT flags, const std::string& text, int start);
+  int find_row(UINT flags, const std::wstring& text, int start);
   void set_item_count(int count);
   void repaint_rows(int first, int last);
 };

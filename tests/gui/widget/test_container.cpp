@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -16,6 +17,7 @@
 #include "gui/base/message_loop.hpp"
 #include "gui/base/probe_class.hpp"
 #include "gui/base/initor.hpp"
+#include "gui/widget/list_view_ex.hpp"
 
 namespace {
 
@@ -333,3 +335,45 @@ TEST(Container, PostedWorkRunsInOrderOnTheWindowThread) {
 }
 
 }  // namespace
+
+// Wine never sends WM_DPICHANGED; sent here, it stands for Windows moving the window to a
+// monitor at 144 DPI.
+TEST(Container, WindowFollowsADpiChange) {
+  recording_layout* layout = nullptr;
+  auto w = make_main(&layout);
+  auto box = make_native<gui::event::base>("edit");
+  auto list = gui::make_list_view_ex();
+  list->columns.push_back(gui::lv_column("Name", "name", 100, gui::format_field<std::string>));
+  std::vector<int> dpis;
+  w->on_dpi.add([&](int dpi) {
+    dpis.push_back(dpi);
+    EXPECT_NE(box->hwnd, nullptr);
+  });
+  w->add(box, list);
+  w->create();
+  ASSERT_EQ(dpis, std::vector<int>{96});
+  EXPECT_EQ(layout->applies, 1);
+  const auto font_height = [&] {
+    LOGFONTA font = {};
+    GetObjectA(reinterpret_cast<HFONT>(SendMessageA(box->hwnd, WM_GETFONT, 0, 0)), sizeof font, &font);
+    return std::abs(font.lfHeight);
+  };
+  const long at_96 = font_height();
+  ASSERT_GT(at_96, 0) << "no font given";
+  list->rect.set(gui::rect{0, 0, 200, 100});
+
+  RECT suggested = {30, 40, 30 + 600, 40 + 450};
+  SendMessageA(w->hwnd, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  EXPECT_EQ(dpis, (std::vector<int>{96, 144}));
+  EXPECT_EQ(w->dpi, 144);
+  EXPECT_GT(font_height(), at_96);
+  EXPECT_EQ(box->rect.get().width, 150);
+  EXPECT_EQ(box->rect.get().height, 36);
+  EXPECT_EQ(list->rect.get().width, 300);
+  EXPECT_EQ(SendMessageA(list->hwnd, LVM_GETCOLUMNWIDTH, 0, 0), 150);
+  const gui::rect now = w->rect.get();
+  EXPECT_EQ((std::vector<int>{now.x, now.y, now.width, now.height}), (std::vector<int>{30, 40, 600, 450}));
+  EXPECT_GE(layout->applies, 2);
+
+  layout->last_container.reset();  // break the cycle the test made
+}

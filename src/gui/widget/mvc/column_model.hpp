@@ -20,7 +20,7 @@ struct lv_column {
 
   std::string title;
   std::string key;
-  int width;
+  int width;  // pixels at 96 DPI
   formatter_t formatter;
 };
 

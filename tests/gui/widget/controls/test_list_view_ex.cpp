@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "gui/widget/controls/host.hpp"
+#include "gui/widget/edit.hpp"
 
 namespace {
 
@@ -184,6 +185,34 @@ TEST(ListViewEx, TextsFitTheCallersBuffer) {
   EXPECT_EQ('\0', narrow[0]);
 }
 
+// Cells hold UTF-8 and the list asks in the wide form, which carries every character: its
+// container answers WM_NOTIFYFORMAT so for the list and for no other child, and a cut never
+// leaves half a surrogate pair. The ANSI form gets "?" for what the code page lacks.
+TEST(ListViewEx, SpeaksUnicodeToItsContainerAlone) {
+  marked_list m;
+  auto edit = gui::make_edit();
+  m.win->add(edit);
+  m.list->rows.push_back(entry("\u30C6\u0416\U0001F600\u00E9", "/a"));
+  m.win->create();
+  EXPECT_EQ(NFR_UNICODE, SendMessageA(m.win->hwnd, WM_NOTIFYFORMAT, reinterpret_cast<WPARAM>(m.list->hwnd), NF_QUERY));
+  EXPECT_EQ(NFR_ANSI, SendMessageA(m.win->hwnd, WM_NOTIFYFORMAT, reinterpret_cast<WPARAM>(edit->hwnd), NF_QUERY));
+
+  wchar_t wide[8] = {};
+  LVITEMW it = {};
+  it.pszText = wide;
+  it.cchTextMax = 8;
+  EXPECT_EQ(5, SendMessageW(m.list->hwnd, LVM_GETITEMTEXTW, 0, reinterpret_cast<LPARAM>(&it)));
+  EXPECT_EQ(std::wstring(L"\u30C6\u0416\xD83D\xDE00\u00E9"), std::wstring(wide));
+  std::fill(std::begin(wide), std::end(wide), L'X');
+  NMLVDISPINFOW info = {};
+  info.item.mask = LVIF_TEXT;
+  info.item.pszText = wide;
+  info.item.cchTextMax = 4;
+  notify(m, LVN_GETDISPINFOW, info);
+  EXPECT_EQ(std::wstring(L"\u30C6\u0416\0X", 4), std::wstring(wide, 4));
+  EXPECT_EQ("?", cell(m.list->hwnd, 0, 0).substr(0, 1));
+}
+
 // Changes repaint the rows they touch and no others.
 TEST(ListViewEx, RepaintsOnlyTheRowsThatChanged) {
   marked_list m;
@@ -288,6 +317,10 @@ TEST(ListViewEx, TypeAheadFindsRowsByTheirFirstColumn) {
   wide.lvfi.flags = LVFI_PARTIAL;
   wide.lvfi.psz = L"DEL";
   EXPECT_EQ(4, notify(m, LVN_ODFINDITEMW, wide));
+  // Letter case is ignored in every script.
+  m.list->rows.push_back(entry("\u0416\u0443\u043A", "/x"));
+  wide.lvfi.psz = L"\u0436\u0423";
+  EXPECT_EQ(5, notify(m, LVN_ODFINDITEMW, wide));
 }
 
 TEST(ListViewEx, Record) {
