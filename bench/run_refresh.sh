@@ -2,10 +2,12 @@
 # run_refresh.sh WINDOWS_BUILD_DIR [ROWS...]: for each size (10,000 and 100,000 rows by
 # default), whole refreshes from the local archive, from the click until the program is idle
 # again, against curl posting the same form bodies over one keep-alive connection to the same
-# server, in turns (the median of three each); the program's private memory before the first
+# server, in turns (the median of ROUNDS, 3 by default, each); the program's private memory before the first
 # and after the last; then the time from start to an idle window with the state file the
-# refreshes left, against a start without one. Last, the time per row of the largest size
-# against the smallest. Takes port 80; runs inside its own Xvfb display.
+# refreshes left, against a start without one; the time per row of the largest size against
+# the smallest. Last, a distant site: 10,000 rows with every reply 50 ms late (DELAYED_ROWS,
+# REPLY_DELAY), the program with its default connections against curl posting the same bodies
+# over 4 connections at once, and over one. Takes port 80; runs inside its own Xvfb display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -20,12 +22,15 @@ work=$(mktemp -d)
 WINEPREFIX=$build/wineprefix wineserver -w 2>/dev/null || true
 trap 'kill $server 2>/dev/null || true; rm -rf "$work"' EXIT
 
-python3 tools/archive_server.py --host 127.0.0.1 --port 80 >"$work/server.log" 2>&1 &
-server=$!
-for _ in $(seq 100); do grep -q listening "$work/server.log" && break; sleep 0.1; done
-grep -q listening "$work/server.log" || { cat "$work/server.log" >&2; exit 1; }
+start_server() {
+  python3 tools/archive_server.py --host 127.0.0.1 --port 80 "$@" >"$work/server.log" 2>&1 &
+  server=$!
+  for _ in $(seq 100); do grep -q listening "$work/server.log" && break; sleep 0.1; done
+  grep -q listening "$work/server.log" || { cat "$work/server.log" >&2; exit 1; }
+}
+start_server
 
-rounds=3
+rounds=${ROUNDS:-3}
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 median() { sort -n "$1" | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
@@ -45,17 +50,20 @@ private_bytes() {
   echo 0
 }
 
-# curl: the bodies the program sends with its default filters, one connection. Milliseconds.
+# curl: the bodies the program sends with its default filters, one connection, or with
+# PARALLEL set that many at once. Milliseconds.
 curl_refresh() {
-  local total=$1 config=$work/curl-$1.config t0
+  local total=$1 config=$work/curl-$1.config t0 parallel=()
   : >"$config"
   for ((start = 0; start < total; start += 20)); do
     ((start == 0)) || echo next >>"$config"
     printf 'url = "http://127.0.0.1/archive/"\ndata = "action=archive&sort=DATE&title=&start=%d&difficulty=0&platform=&lang=&type=ALL"\noutput = "/dev/null"\n' \
       "$start" >>"$config"
   done
+  ((${PARALLEL:-1} > 1)) && parallel=(--parallel --parallel-max "$PARALLEL")
   t0=$(date +%s.%N)
-  curl -s --http1.1 -H 'Connection: keep-alive' -K "$config"
+  # In parallel mode curl draws its progress meter, silent or not.
+  curl -s --http1.1 -H 'Connection: keep-alive' "${parallel[@]}" -K "$config" 2>/dev/null
   awk -v a="$t0" -v b="$(date +%s.%N)" 'BEGIN { printf "%.0f\n", (b - a) * 1000 }'
 }
 
@@ -109,3 +117,39 @@ if ((${#sizes[@]} > 1)); then
   printf 'time per row, click to idle | %d rows %s us | %d rows %s us | ratio %sx\n' \
     "$small" "$small_us" "$large" "$large_us" "$(ratio "$large_us" "$small_us")"
 fi
+
+# -- a distant site --
+delayed=${DELAYED_ROWS:-10000}
+delay=${REPLY_DELAY:-0.05}
+kill $server 2>/dev/null || true
+wait $server 2>/dev/null || true
+start_server --reply-delay "$delay"
+curl -s -o /dev/null -X POST --data "{\"total\": $delayed}" http://127.0.0.1/_faults
+export delayed
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c "$(declare -f curl_refresh)"'
+  set -euo pipefail
+  wine_run() { "$root/scripts/wine-run" "$arch" "$build/wineprefix" "$@"; }
+  drive() { wine_run "$build/tests/e2e/vexdrive.exe" "$@"; }
+  mkdir -p "$work/delayed"
+  (cd "$work/delayed" && wine_run "$build/src/app/vexlets.exe" >"$work/program-delayed.txt" 2>&1) &
+  for _ in $(seq 50); do drive wait-window >/dev/null 2>&1 && break; sleep 0.2; done
+  for _ in $(seq "$rounds"); do
+    PARALLEL=4 curl_refresh "$delayed" >>"$work/curl4-delayed.txt"
+    curl_refresh "$delayed" >>"$work/curl1-delayed.txt"
+    drive refresh --timeout 600000 | sed -n "s/^elapsed_ms=\([0-9]*\) rows=\([0-9]*\).*/\1 \2/p" >>"$work/refresh-delayed.txt"
+  done
+  drive close >/dev/null
+  wait
+'
+if [[ $(cut -d" " -f2 "$work/refresh-delayed.txt" | sort -u) != "$delayed" ]]; then
+  echo "run_refresh: a refresh did not list all $delayed rows; the program wrote:" >&2
+  cat "$work/program-delayed.txt" >&2
+  exit 1
+fi
+cut -d" " -f1 "$work/refresh-delayed.txt" >"$work/elapsed-delayed.txt"
+curl4_ms=$(median "$work/curl4-delayed.txt")
+curl1_ms=$(median "$work/curl1-delayed.txt")
+ours_ms=$(median "$work/elapsed-delayed.txt")
+printf 'refresh %d pages, every reply %s s late | curl 4 at once %d ms | curl one connection %d ms | ours %d ms, click to idle | ours/curl 4 at once %sx | ours/curl one connection %sx\n' \
+  $((delayed / 20)) "$delay" "$curl4_ms" "$curl1_ms" "$ours_ms" "$(ratio "$ours_ms" "$curl4_ms")" \
+  "$(ratio "$ours_ms" "$curl1_ms")"

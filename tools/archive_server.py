@@ -16,6 +16,7 @@ import email.utils
 import http
 import json
 import os
+import random
 import signal
 import socket
 import socketserver
@@ -71,6 +72,8 @@ FAULT_TYPES = {
     "close_after": int,
     "status": int, "chunked": bool, "chunk_size": int, "split_head": bool,
     "first_url": str, "first_name": str, "charset": str, "charset_in": str, "location": str,
+    "jitter_ms": int, "cut_start": int, "cut_times": int, "close_each": bool,
+    "one_at_a_time": bool,
 }
 DEFAULT_CHUNK_SIZE = 7
 SPLIT_HEAD_PAUSE_S = 0.05
@@ -313,6 +316,8 @@ class State:
     def __init__(self, catalogue):
         self.catalogue = catalogue
         self.lock = threading.Lock()
+        # Held by the one connection served while "one_at_a_time" is on.
+        self.serving = threading.Lock()
         self.reset()
 
     def reset(self):
@@ -323,6 +328,7 @@ class State:
         self.next_connection = 0
         self.next_session = 1
         self.replies = 0
+        self.cuts = 0
 
     def set_faults(self, settings):
         for name, value in settings.items():
@@ -472,9 +478,12 @@ class Handler(socketserver.BaseRequestHandler):
             self.request = self.server.tls.wrap_socket(self.request, server_side=True)
         self.rfile = self.request.makefile("rb")
         self.connection = Connection()
+        self.serving = False
 
     def finish(self):
         self.rfile.close()
+        if self.serving:
+            self.server.state.serving.release()
         if self.server.tls is not None:
             self.request.close()
 
@@ -541,6 +550,12 @@ class Handler(socketserver.BaseRequestHandler):
         body_text = request.body.decode("latin-1")
         form = dict(urllib.parse.parse_qsl(body_text, keep_blank_values=True, encoding="latin-1"))
         with state.lock:
+            one_at_a_time = state.faults.get("one_at_a_time", False)
+        if one_at_a_time and not self.serving:
+            # The others wait until this connection closes, as behind a single worker.
+            state.serving.acquire()
+            self.serving = True
+        with state.lock:
             index = len(state.log)
             state.log.append({
                 "connection": self.connection.number_in(state),
@@ -555,7 +570,12 @@ class Handler(socketserver.BaseRequestHandler):
             if limit is not None and state.replies >= limit:
                 return False  # the server has "gone away": close without a word
             state.replies += 1
-            close_after_reply = limit is not None and state.replies >= limit
+            close_after_reply = (limit is not None and state.replies >= limit
+                                 or faults.get("close_each", False))
+            cut = (form.get("start") == str(faults.get("cut_start"))
+                   and state.cuts < faults.get("cut_times", 1))
+            if cut:
+                state.cuts += 1
             cookie = None
             if not (request.header("cookie") or "").strip():
                 cookie = "session=%d; path=/" % state.next_session
@@ -564,6 +584,12 @@ class Handler(socketserver.BaseRequestHandler):
         delayed = index >= faults.get("delay_from", 0)
         if faults.get("delay_ms", 0) > 0 and delayed:
             time.sleep(faults["delay_ms"] / 1000.0)
+        if faults.get("jitter_ms", 0) > 0:
+            # The same page always waits the same: replies on several connections come
+            # back in an order of their own, the same in every run.
+            time.sleep(random.Random(form.get("start", "")).randint(0, faults["jitter_ms"]) / 1000.0)
+        if self.server.reply_delay > 0:
+            time.sleep(self.server.reply_delay)
 
         charset = faults.get("charset", CHARSET)
         charset_in = faults.get("charset_in", "both")
@@ -603,6 +629,10 @@ class Handler(socketserver.BaseRequestHandler):
         else:
             fields.append(("Content-Length", str(len(payload))))
         head = make_head(status, fields)
+        if cut:
+            # The connection ends halfway through the body.
+            self.request.sendall(head + payload[:len(payload) // 2])
+            return False
         if faults.get("stall_body_ms", 0) > 0 and delayed:
             # A reply that stops in the middle of its body for a while.
             half = len(head) + len(payload) // 2
@@ -625,6 +655,8 @@ class Handler(socketserver.BaseRequestHandler):
 
 class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
     allow_reuse_address = True
+    # A client opening several connections at once must not find the queue full.
+    request_queue_size = 64
     daemon_threads = True
     block_on_close = False
     # An ssl.SSLContext for a listener that speaks HTTPS.
@@ -642,6 +674,8 @@ def main(argv=None):
     parser.add_argument("--host", default="127.0.0.1")
     parser.add_argument("--port", type=int, default=80, help="0 picks a free port")
     parser.add_argument("--catalogue", default=os.path.join(here, "catalogue.tsv"))
+    parser.add_argument("--reply-delay", type=float, default=0.0, metavar="SECONDS",
+                        help="every archive reply waits this long, as a distant site's does")
     parser.add_argument("--tls", nargs=2, metavar=("CERT", "KEY"),
                         help="also serve HTTPS on --tls-port with this certificate (chain) and key, PEM")
     parser.add_argument("--tls-port", type=int, default=443)
@@ -650,6 +684,8 @@ def main(argv=None):
                         help="one more HTTPS port with a certificate of its own (for clients "
                              "that must refuse it); may be repeated")
     args = parser.parse_args(argv)
+    if args.reply_delay < 0:
+        parser.error("--reply-delay must not be negative")
 
     catalogue = load_catalogue(args.catalogue)
     # The plain port first; every HTTPS port shares its archive, faults and log.
@@ -672,6 +708,7 @@ def main(argv=None):
                 s.server_close()
             return 1
         server.state = servers[0].state if servers else State(catalogue)
+        server.reply_delay = args.reply_delay
         servers.append(server)
 
     stop = threading.Event()

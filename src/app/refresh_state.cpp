@@ -1,5 +1,6 @@
 #include "app/refresh_state.hpp"
 
+#include "app/command_line.hpp"
 #include "app/main_window.hpp"
 #include "app/refresh.hpp"
 #include "app/status_text.hpp"
@@ -25,11 +26,13 @@ void refresh_state::enter_loading() {
   filters = read_filters();
   // Pages of an earlier refresh still queued are no longer shown.
   ++refresh_id;
-  pages_shown = 0;
+  pages_received = 0;
   pages_total = 0;
   show_status(loading_status(1, 0));
   cancel_requested = false;
-  client.clear_cancel();
+  const std::size_t connections = static_cast<std::size_t>(options_in_use.connections);
+  while (clients.size() < connections) clients.push_back(std::make_unique<net::http>());
+  for (const auto& client : clients) client->clear_cancel();
   worker.start();
   refresh_button->text.set("Loading");
   set_state(&refresh_state::cancel);
@@ -37,7 +40,7 @@ void refresh_state::enter_loading() {
 
 void refresh_state::cancel() {
   cancel_requested = true;
-  client.close();
+  for (const auto& client : clients) client->close();
 }
 
 void refresh_state::finish() {

@@ -52,8 +52,12 @@ std::string network_failure(const std::string& exception_text) {
     if (!message.empty()) return "Network error: " + message;
   }
   // The client's own limits: a connect nobody answered, a reply that stopped coming.
-  if (exception_text.find(" timed out (") != std::string::npos) return "The archive did not answer in time.";
+  if (timed_out(exception_text)) return "The archive did not answer in time.";
   return unreadable_reply;
+}
+
+bool timed_out(const std::string& exception_text) {
+  return exception_text.find(" timed out (") != std::string::npos;
 }
 
 namespace {

@@ -27,6 +27,8 @@ std::string failed_status(const std::string& reason, std::size_t entries);
 // "Network error: Connection refused."); the client's time-outs say the archive did not answer
 // in time; any other text without a code says the reply was unreadable.
 std::string network_failure(const std::string& exception_text);
+// Whether the text is one of the client's time-outs (a connect or a reply that did not come).
+bool timed_out(const std::string& exception_text);
 // "The archive answered 500." for a reply whose status line carries another code than 200,
 // the empty text for 200.
 std::string reply_failure(const std::string& status_line);

@@ -109,6 +109,25 @@ void http::close() {
   if (s) s->close();
 }
 
+void http::disconnect() {
+  bool cancelled_now;
+  {
+    std::lock_guard<std::mutex> lock(guard);
+    cancelled_now = cancelled;
+  }
+  // Ends in order (close_notify over TLS), unless a cancel already closed the socket.
+  if (tls && !cancelled_now) tls->shutdown();
+  tls.reset();
+  plain_pending.clear();
+  std::shared_ptr<tcp_socket<char>> s;
+  {
+    std::lock_guard<std::mutex> lock(guard);
+    s = std::move(socket);
+    pending.clear();
+  }
+  if (s) s->close();
+}
+
 void http::clear_cancel() {
   std::lock_guard<std::mutex> lock(guard);
   cancelled = false;

@@ -46,6 +46,10 @@ class http {
   // another thread fails promptly, and makes every later `connect` fail at once until
   // `clear_cancel`. Never waits for that thread, so no close_notify is sent.
   virtual void close();
+  // Closes the current connection as the peer closing it would, not as a cancel: the next
+  // `connect` opens a new one. For the thread that uses the connection, once it has nothing
+  // more to ask on it.
+  void disconnect();
   // The connection's bytes, decrypted or encrypted on the way when secure. `send` returns
   // the count taken or SOCKET_ERROR; `recv` gives an empty text once the connection closed,
   // and over TLS throws for a record that does not decrypt.

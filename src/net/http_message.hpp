@@ -12,7 +12,9 @@
 
 // -- protocol limits --
 namespace net {
-constexpr std::size_t read_piece_bytes = 10240;
+// One read takes what the socket holds, up to this much: under Wine every recv costs about as
+// much as a page's worth of bytes, so a whole page should come in one or two.
+constexpr std::size_t read_piece_bytes = 64 * 1024;
 constexpr std::size_t max_head_bytes = 64 * 1024;
 constexpr std::size_t max_body_bytes = 64 * 1024 * 1024;
 }  // namespace net

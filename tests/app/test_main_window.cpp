@@ -160,13 +160,13 @@ TEST_F(MainWindow, OnlyTheCurrentRefreshShowsItsPages) {
   const std::size_t before = entry_list->rows.size();
   const unsigned current = refresh_controller.refresh_id;
   std::vector<row> page{entry("/p/1", "late")};
-  show_page(refresh_controller, current - 1, page, false, 0);
+  show_page(refresh_controller, current - 1, page, 1, false, 0);
   EXPECT_EQ(entry_list->rows.size(), before);
   refresh_controller.cancel_requested = true;
-  show_page(refresh_controller, current, page, false, 0);
+  show_page(refresh_controller, current, page, 1, false, 0);
   EXPECT_EQ(entry_list->rows.size(), before);
   refresh_controller.cancel_requested = false;
-  show_page(refresh_controller, current, page, false, 0);
+  show_page(refresh_controller, current, page, 1, false, 0);
   ASSERT_EQ(entry_list->rows.size(), before + 1);
   EXPECT_EQ(cell(static_cast<int>(before), 0), "late");
   entry_list->rows.erase(before);

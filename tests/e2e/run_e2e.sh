@@ -20,18 +20,33 @@ set -euo pipefail
 # Started from Wine, the environment's PATH may be a Windows one.
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin:${PATH:-}
 
+# The server lets go of its ports one after another as it shuts down: while it is at it,
+# WORK/server.stopping holds its process id, and a start waits for it to end.
 server_stop() {
   local work=$1 pid
   [[ -f $work/server.pid ]] || return 0
   pid=$(cat "$work/server.pid")
+  [[ $pid =~ ^[0-9]+$ ]] || { rm -f "$work/server.pid"; return 0; }
+  echo "$pid" >"$work/server.stopping"
   rm -f "$work/server.pid"
-  [[ $pid =~ ^[0-9]+$ ]] || return 0
-  kill "$pid" 2>/dev/null || return 0
-  for _ in $(seq 100); do
-    kill -0 "$pid" 2>/dev/null || return 0
+  if kill "$pid" 2>/dev/null; then
+    for _ in $(seq 100); do
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.05
+    done
+    kill -9 "$pid" 2>/dev/null || true
+  fi
+  rm -f "$work/server.stopping"
+}
+
+wait_for_stopped() {
+  local work=$1 pid
+  [[ -f $work/server.stopping ]] || return 0
+  pid=$(cat "$work/server.stopping" 2>/dev/null) || return 0
+  for _ in $(seq 200); do
+    [[ -f $work/server.stopping ]] && kill -0 "$pid" 2>/dev/null || return 0
     sleep 0.05
   done
-  kill -9 "$pid" 2>/dev/null || true
 }
 
 tls_dir() { echo "${VEX_E2E_TLS:-$(dirname "$1")/tls}"; }
@@ -40,6 +55,7 @@ server_start() {
   local work=$1 server=$2 pid tls
   mkdir -p "$work"
   server_stop "$work"
+  wait_for_stopped "$work"
   tls=$(tls_dir "$work")
   bash "$(dirname "$server")/make_test_certs.sh" "$tls"
   : >"$work/server.log"

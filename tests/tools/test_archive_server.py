@@ -602,6 +602,51 @@ class ArchiveServerTest(unittest.TestCase):
         a.send("POST", "/archive/", form_body())
         self.assertTrue(a.closed_by_peer())
 
+    def test_jitter_is_the_same_for_the_same_page(self):
+        self.faults(jitter_ms=400)
+        conn = self.connect()
+        waits = {}
+        for start in (0, 20, 40, 60, 0, 20, 40, 60):
+            began = time.monotonic()
+            self.search(conn, start=start)
+            waits.setdefault(start, []).append(time.monotonic() - began)
+        for start, (first, second) in waits.items():
+            self.assertLess(abs(first - second), 0.1, start)
+        spread = [w[0] for w in waits.values()]
+        self.assertGreater(max(spread) - min(spread), 0.05, "the pages wait alike")
+
+    def test_cut_start_ends_its_first_replies_halfway(self):
+        self.faults(cut_start=20, cut_times=2)
+        for _ in range(2):
+            conn = self.connect()
+            self.search(conn, start=0)
+            conn.send("POST", "/archive/", form_body(start=20))
+            with self.assertRaises(ConnectionError):
+                conn.read_response()
+            self.assertGreater(len(conn.buffer), 0, "part of the reply came")
+        self.assertEqual(len(parse_entries(self.search(start=20).text)), PAGE)
+
+    def test_close_each_closes_after_one_reply(self):
+        self.faults(close_each=True)
+        for _ in range(2):
+            conn = self.connect()
+            resp = self.search(conn)
+            self.assertIsNone(resp.header("Connection"))
+            self.assertTrue(conn.closed_by_peer())
+        self.assertEqual([e["connection"] for e in self.log()], [0, 1])
+
+    def test_one_at_a_time_holds_the_others_until_it_closes(self):
+        self.faults(one_at_a_time=True)
+        a, b = self.connect(), self.connect()
+        self.search(a)
+        b.send("POST", "/archive/", form_body(start=20))
+        ready, _, _ = select.select([b.sock], [], [], 0.5)
+        self.assertEqual(ready, [], "a second connection was served")
+        self.assertEqual(len(self.log()), 1, "control paths are not held")
+        self.search(a, start=40)
+        a.close()
+        self.assertEqual(len(parse_entries(b.read_response().text)), PAGE)
+
     def test_status(self):
         self.faults(status=500)
         conn = self.connect()
@@ -772,6 +817,26 @@ class ServerLifetimeTest(unittest.TestCase):
                 conn.request("POST", "/archive/", form_body())  # an idle keep-alive connection
                 self.assertEqual(server.stop(sig), 0)
                 conn.close()
+
+    def test_reply_delay_holds_archive_replies_only(self):
+        server = ServerProcess(["--reply-delay", "0.4"])
+        try:
+            conn = Connection(server.port)
+            began = time.monotonic()
+            conn.request("POST", "/_reset", b"", [("Connection", "close")])
+            self.assertLess(time.monotonic() - began, 0.4)
+            conn.close()
+            conn = Connection(server.port)
+            began = time.monotonic()
+            self.assertEqual(conn.request("POST", "/archive/", form_body()).status, 200)
+            self.assertGreaterEqual(time.monotonic() - began, 0.4)
+            conn.close()
+        finally:
+            server.stop()
+        proc = subprocess.run([sys.executable, SERVER, "--port", "0", "--reply-delay", "-1"],
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=10)
+        self.assertEqual(proc.returncode, 2)
+        self.assertIn(b"--reply-delay", proc.stderr)
 
     def test_busy_port_is_reported(self):
         server = ServerProcess()
