@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "app/command_line.hpp"
-#include "app/main_window.hpp"
 #include "app/status_text.hpp"
 #include "app/widgets.hpp"
 #include "site/archive_site.hpp"
@@ -62,7 +61,7 @@ void refresh_state::enter_loading() {
   const unsigned refresh = ++refresh_id;
   pages_received = 0;
   pages_total = 0;
-  show_status(loading_status(1, 0));
+  status_label->text.set(loading_status(1, 0));
   cancel_requested = false;
   const std::size_t connections = static_cast<std::size_t>(options_in_use.connections);
   while (clients.size() < connections) clients.push_back(std::make_unique<net::http>());
@@ -105,7 +104,7 @@ void refresh_state::show_page(unsigned refresh, refresh_pages& pages) {
   const DWORD now = GetTickCount();
   if (pages.count || now - progress_moved_at >= repaint_ms) {
     progress_bar->value.set(pages_received * page_size);
-    if (pages_received < pages_total) show_status(loading_status(pages_received + 1, pages_total));
+    if (pages_received < pages_total) status_label->text.set(loading_status(pages_received + 1, pages_total));
     progress_moved_at = now;
   }
 }
@@ -115,9 +114,9 @@ void refresh_state::show_end(const refresh_outcome& outcome) {
   // A press may have cancelled after the worker last looked; the pages still queued then
   // were dropped, so the list, not the exchange, says how far it got.
   const std::size_t listed = entry_list->rows.size();
-  if (outcome.cancelled || cancel_requested) show_status(cancelled_status(listed));
-  else if (!outcome.problem.empty()) show_status(failed_status(outcome.problem, listed));
-  else show_status(listed_status(listed));
+  if (outcome.cancelled || cancel_requested) status_label->text.set(cancelled_status(listed));
+  else if (!outcome.problem.empty()) status_label->text.set(failed_status(outcome.problem, listed));
+  else status_label->text.set(listed_status(listed));
 }
 
 void refresh_state::finish() {
