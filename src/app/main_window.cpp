@@ -138,11 +138,9 @@ void build_main_window() {
 
   load_gui_state();
   if (!main_window->visible.get()) main_window->visible.set(true);
-  show_status(restored_status(entry_list->rows.size()));
+  status_label->text.set(restored_status(entry_list->rows.size()));
   main_window->events.on_close.add(save_gui_state);
 }
-
-void show_status(const std::string& text) { status_label->text.set(text); }
 
 void on_mark(int id) {
   if (id != 1 && id != 2) return;

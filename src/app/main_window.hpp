@@ -9,9 +9,6 @@
 
 void build_main_window();
 
-// Puts `text` on the status line below the progress bar; from any thread.
-void show_status(const std::string& text);
-
 // The popup menu's choice: 1 marks the selected entry as cracked, 2 as uncracked, 0 (the
 // menu was dismissed) does nothing. Nothing happens without a selected row.
 void on_mark(int id);

@@ -1,13 +1,47 @@
 #include "app/refresh_state.hpp"
 
+#include <algorithm>
+#include <string>
+#include <utility>
+
 #include "app/command_line.hpp"
-#include "app/main_window.hpp"
-#include "app/refresh.hpp"
 #include "app/status_text.hpp"
 #include "app/widgets.hpp"
+#include "site/archive_site.hpp"
+
+namespace {
+
+// While pages arrive the list and the progress bar repaint at most this often: each repaint
+// (the list's scroll bar, the progress bar, which paints itself at once on every move) costs
+// more than a page of rows.
+constexpr unsigned repaint_ms = 200;
+
+// The "id" of the box's selected item. A box without a selection (or with one outside its
+// items) stands for its first item, the site's default.
+std::string selected_id(gui::combo_ex& box) {
+  const auto& items = box.items.elements;
+  if (items.empty()) return std::string();
+  const int index = box.selected.get();
+  const bool inside = index >= 0 && static_cast<std::size_t>(index) < items.size();
+  return items[inside ? index : 0].at("id").as<std::string>();
+}
+
+// The filter controls as the site's ids.
+archive_filters read_filters() {
+  archive_filters filters;
+  filters.type = selected_id(*type_combo);
+  filters.lang = selected_id(*language_combo);
+  filters.platform = selected_id(*platform_combo);
+  filters.difficulty = selected_id(*difficulty_combo);
+  filters.sort = selected_id(*sort_combo);
+  filters.title = title_edit->text.get();
+  return filters;
+}
+
+}  // namespace
 
 refresh_state::refresh_state() {
-  worker.assign(threading::task([this] { run_refresh(*this); }));
+  worker.assign(threading::task([this] { run_refresh(request, sink); }));
   // No native window exists yet: only the state matters here, the idle look comes from
   // the widgets' own construction values.
   enter_refresh();
@@ -23,16 +57,31 @@ void refresh_state::enter_loading() {
   entry_list->rows.clear();
   progress_bar->value.set(0);
   progress_bar->visible.set(true);
-  filters = read_filters();
   // Pages of an earlier refresh still queued are no longer shown.
-  ++refresh_id;
+  const unsigned refresh = ++refresh_id;
   pages_received = 0;
   pages_total = 0;
-  show_status(loading_status(1, 0));
+  status_label->text.set(loading_status(1, 0));
   cancel_requested = false;
   const std::size_t connections = static_cast<std::size_t>(options_in_use.connections);
   while (clients.size() < connections) clients.push_back(std::make_unique<net::http>());
-  for (const auto& client : clients) client->clear_cancel();
+  request.filters = read_filters();
+  request.archive = options_in_use.archive;
+  request.clients.clear();
+  for (const auto& client : clients) {
+    client->clear_cancel();
+    request.clients.push_back(client.get());
+  }
+  request.cancelled = &cancel_requested;
+  // The list's rows belong to this thread, which reads them for the popup menu and the state
+  // file: what the worker reports comes here without the worker waiting for it.
+  sink.pages = [this, refresh](refresh_pages pages) {
+    main_window->post([this, refresh, pages = std::move(pages)]() mutable { show_page(refresh, pages); });
+  };
+  // After every page of the refresh, so the controller is idle only once they are shown.
+  sink.ended = [this](refresh_outcome outcome) {
+    main_window->post([this, outcome = std::move(outcome)] { show_end(outcome); });
+  };
   worker.start();
   refresh_button->text.set("Loading");
   set_state(&refresh_state::cancel);
@@ -41,6 +90,33 @@ void refresh_state::enter_loading() {
 void refresh_state::cancel() {
   cancel_requested = true;
   for (const auto& client : clients) client->close();
+}
+
+void refresh_state::show_page(unsigned refresh, refresh_pages& pages) {
+  if (!shows(refresh)) return;
+  gui::hold_redraw_for(*entry_list, repaint_ms);
+  for (row& r : pages.rows) entry_list->rows.push_back(std::move(r));
+  if (pages.count) {
+    progress_bar->set_range(0, *pages.count);
+    pages_total = pages_for(*pages.count);
+  }
+  pages_received = std::max(pages_received, pages.received);
+  const DWORD now = GetTickCount();
+  if (pages.count || now - progress_moved_at >= repaint_ms) {
+    progress_bar->value.set(pages_received * page_size);
+    if (pages_received < pages_total) status_label->text.set(loading_status(pages_received + 1, pages_total));
+    progress_moved_at = now;
+  }
+}
+
+void refresh_state::show_end(const refresh_outcome& outcome) {
+  enter_refresh();
+  // A press may have cancelled after the worker last looked; the pages still queued then
+  // were dropped, so the list, not the exchange, says how far it got.
+  const std::size_t listed = entry_list->rows.size();
+  if (outcome.cancelled || cancel_requested) status_label->text.set(cancelled_status(listed));
+  else if (!outcome.problem.empty()) status_label->text.set(failed_status(outcome.problem, listed));
+  else status_label->text.set(listed_status(listed));
 }
 
 void refresh_state::finish() {

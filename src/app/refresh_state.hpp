@@ -2,17 +2,19 @@
 // The controller behind the Refresh button: idle ("Refresh"; a press starts a refresh on the
 // worker thread) or loading ("Loading", progress bar shown; a press cancels).
 //
-// Its state and the widgets it drives belong to the window thread: the worker (and the
-// threads it starts for further connections) only reads what `enter_loading` set before
-// starting it, and hands its pages and its end back to the window thread
-// (`gui::window::post`), where `enter_refresh` runs. So a press never meets a controller the
-// worker is changing. A cancel closes every client at once.
+// Its state and the widgets it drives belong to the window thread, and only it changes them:
+// `enter_loading` reads the filters and hands the worker a snapshot (`request`) and a sink
+// whose reports come back to the window thread (`gui::window::post`), where `show_page` and
+// `show_end` act on them. So a press never meets a controller the worker is changing. A cancel
+// closes every client at once.
+
+#include <windows.h>
 
 #include <atomic>
 #include <memory>
 #include <vector>
 
-#include "site/form_encoding.hpp"
+#include "app/refresh.hpp"
 #include "app/statable.hpp"
 #include "net/http.hpp"
 #include "threading/thread.hpp"
@@ -29,6 +31,12 @@ struct refresh_state : statable<refresh_state> {
   // Whether a page of refresh `refresh` is still to be shown: it is the current refresh and
   // no press cancelled it. Window thread.
   bool shows(unsigned refresh) const { return refresh == refresh_id && !cancel_requested; }
+  // What the sink of refresh `refresh` reported, on the window thread: the rows join the list
+  // and the progress bar counts the replies, unless `shows` says otherwise; the first page
+  // also sets the bar's range from the result count.
+  void show_page(unsigned refresh, refresh_pages& pages);
+  // The refresh ended: back to idle, and the status line says how it went.
+  void show_end(const refresh_outcome& outcome);
 
   // Cancels a refresh still running and waits for its worker, handling messages meanwhile;
   // for the end of the program, before the objects the worker uses are destroyed.
@@ -38,13 +46,12 @@ struct refresh_state : statable<refresh_state> {
   // One client for each connection a refresh may use at once (`options_in_use.connections`),
   // made by the first `enter_loading`; a refresh uses the first ones.
   std::vector<std::unique_ptr<net::http>> clients;
-  // Set by `cancel`, cleared when a refresh starts: the refresh's threads check it before
-  // they connect and between pages, so that a press that comes before a connection exists,
-  // which closing the clients cannot reach, still ends the refresh.
+  // Set by `cancel`, cleared when a refresh starts; the worker looks at it through `request`.
   std::atomic<bool> cancel_requested{false};
-  // The filters of the refresh running or last run, and its number; written by
-  // `enter_loading` before the worker starts.
-  archive_filters filters;
+  // What the refresh running or last run works from and reports to, and its number; written
+  // by `enter_loading` before the worker starts, which takes its own copies.
+  refresh_request request;
+  refresh_sink sink;
   unsigned refresh_id = 0;
   // The pages of the current refresh received so far, of how many, and when the progress bar
   // last moved to show them. Window thread.

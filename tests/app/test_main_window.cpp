@@ -11,7 +11,6 @@
 
 #include "site/archive_site.hpp"
 #include "app/main_window.hpp"
-#include "app/refresh.hpp"
 #include "app/state_codec.hpp"
 #include "app/state_store.hpp"
 #include "app/widgets.hpp"
@@ -159,14 +158,14 @@ TEST_F(MainWindow, MarkingRepaintsEveryRowOfThatEntry) {
 TEST_F(MainWindow, OnlyTheCurrentRefreshShowsItsPages) {
   const std::size_t before = entry_list->rows.size();
   const unsigned current = refresh_controller.refresh_id;
-  std::vector<row> page{entry("/p/1", "late")};
-  show_page(refresh_controller, current - 1, page, 1, false, 0);
+  refresh_pages page{{entry("/p/1", "late")}, 1, std::nullopt};
+  refresh_controller.show_page(current - 1, page);
   EXPECT_EQ(entry_list->rows.size(), before);
   refresh_controller.cancel_requested = true;
-  show_page(refresh_controller, current, page, 1, false, 0);
+  refresh_controller.show_page(current, page);
   EXPECT_EQ(entry_list->rows.size(), before);
   refresh_controller.cancel_requested = false;
-  show_page(refresh_controller, current, page, 1, false, 0);
+  refresh_controller.show_page(current, page);
   ASSERT_EQ(entry_list->rows.size(), before + 1);
   EXPECT_EQ(cell(static_cast<int>(before), 0), "late");
   entry_list->rows.erase(before);

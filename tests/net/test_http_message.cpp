@@ -1,4 +1,5 @@
 #include "net/http_message.hpp"
+#include "net/http_fields.hpp"
 
 #include <gtest/gtest.h>
 
@@ -88,6 +89,21 @@ TEST(HttpHeaders, FieldLines) {
   EXPECT_EQ(one.str(), "");
   one["Host"] = "example";
   EXPECT_EQ(one.str(), "Host: example\r\n");
+}
+
+// What the client reads of a reply's fields: names in any case, the connection's end, the
+// cookie to send back.
+TEST(HttpFields, WhatAReplySays) {
+  const http_resp reply(
+      "HTTP/1.1 200 OK\r\ncontent-TYPE: text/html\r\nConnection: Close\r\n"
+      "Set-Cookie: a=1; path=/\r\nSet-Cookie: b=2\r\n\r\n");
+  EXPECT_EQ(net::field_of(reply.headers, "Content-Type"), "text/html");
+  EXPECT_EQ(net::field_of(reply.headers, "Location"), "");
+  EXPECT_TRUE(net::closes_after(reply));
+  EXPECT_EQ(net::cookie_of(reply), "a=1; path=/;b=2");
+  const http_resp kept("HTTP/1.1 200 OK\r\nconnection: keep-alive\r\n\r\n");
+  EXPECT_FALSE(net::closes_after(kept));
+  EXPECT_EQ(net::cookie_of(kept), "");
 }
 
 TEST(HttpRequest, PostOfAFormBody) {
