@@ -68,7 +68,7 @@ std::string field_of(const http_headers& fields, const std::string& name) {
 }
 
 void stop_if_cancelled(const refresh_state& owner) {
-  if (owner.cancel_requested) throw net::net_exception("refresh cancelled");
+  if (owner.cancel_requested) throw net::net_exception(net::error_kind::cancelled, "refresh cancelled");
 }
 
 // While pages arrive the list and the progress bar repaint at most this often: each repaint
@@ -225,9 +225,9 @@ void fetch_pages(refresh_run& run, net::http& client, bool connected) {
       if (!new_connection) reconnect_each = true;
       if (!hold.owns_lock()) hold.lock();
       if (run.owner.cancel_requested) break;
-      const bool turned_away = new_connection && !timed_out(e.what());
+      const bool turned_away = new_connection && !timed_out(e);
       const page_schedule::after_failure after = run.schedule->failed(page, turned_away);
-      if (after == page_schedule::after_failure::end) end_early(run, e.what(), network_failure(e.what()));
+      if (after == page_schedule::after_failure::end) end_early(run, e.what(), network_failure(e));
       if (after == page_schedule::after_failure::leave) {
         run.changed.notify_all();
         break;
@@ -321,7 +321,7 @@ void run_refresh(refresh_state& owner) {
     run.problem = certificate_failure(e.problem);
   } catch (const net::net_exception& e) {
     run.failure = e.what();
-    run.problem = network_failure(e.what());
+    run.problem = network_failure(e);
   } catch (const std::exception& e) {
     run.failure = e.what();
     run.problem = unexpected_failure;
