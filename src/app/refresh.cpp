@@ -54,7 +54,7 @@ ending ending_of_current() {
   } catch (const net::certificate_refused& e) {
     return {e.what(), certificate_failure(e.problem)};
   } catch (const net::net_exception& e) {
-    return {e.what(), network_failure(e.what())};
+    return {e.what(), network_failure(e)};
   } catch (const std::exception& e) {
     return {e.what(), unexpected_failure};
   } catch (...) {
@@ -86,7 +86,7 @@ struct refresh_run {
 };
 
 void stop_if_cancelled(const refresh_run& run) {
-  if (run.cancelled()) throw net::net_exception("refresh cancelled");
+  if (run.cancelled()) throw net::net_exception(net::error_kind::cancelled, "refresh cancelled");
 }
 
 // -- one page --
@@ -184,7 +184,7 @@ void fetch_pages(refresh_run& run, net::http& client, bool connected) {
       if (!new_connection) reconnect_each = true;
       if (!hold.owns_lock()) hold.lock();
       if (run.cancelled()) break;
-      const bool turned_away = new_connection && !timed_out(e.what());
+      const bool turned_away = new_connection && !timed_out(e);
       const page_schedule::after_failure after = run.schedule->failed(page, turned_away);
       if (after == page_schedule::after_failure::end) end_early(run, ending_of_current());
       if (after == page_schedule::after_failure::leave) {

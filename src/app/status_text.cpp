@@ -40,25 +40,23 @@ std::string failed_status(const std::string& reason, std::size_t entries) {
   return reason + " " + (entries ? entries_text(entries) : std::string("No entries")) + " listed.";
 }
 
-std::string network_failure(const std::string& exception_text) {
-  // "<what> <code>: <the system's message>", the message as the system wrote it.
-  for (std::size_t colon = exception_text.find(": "); colon != std::string::npos;
-       colon = exception_text.find(": ", colon + 1)) {
-    std::size_t digits = colon;
-    while (digits > 0 && is_digit(exception_text[digits - 1])) --digits;
-    if (digits == colon || digits == 0 || exception_text[digits - 1] != ' ') continue;
-    std::string message = exception_text.substr(colon + 2);
-    while (!message.empty() && std::isspace(static_cast<unsigned char>(message.back()))) message.pop_back();
-    if (!message.empty()) return "Network error: " + message;
+std::string network_failure(const net::net_exception& e) {
+  switch (e.kind) {
+    case net::error_kind::timed_out:
+      return "The archive did not answer in time.";
+    case net::error_kind::certificate_refused:
+      if (const auto* refused = dynamic_cast<const net::certificate_refused*>(&e))
+        return certificate_failure(refused->problem);
+      return certificate_failure(net::certificate_problem::other);
+    default:
+      break;
   }
-  // The client's own limits: a connect nobody answered, a reply that stopped coming.
-  if (timed_out(exception_text)) return "The archive did not answer in time.";
-  return unreadable_reply;
+  std::string words = e.system_text;
+  while (!words.empty() && std::isspace(static_cast<unsigned char>(words.back()))) words.pop_back();
+  return words.empty() ? unreadable_reply : "Network error: " + words;
 }
 
-bool timed_out(const std::string& exception_text) {
-  return exception_text.find(" timed out (") != std::string::npos;
-}
+bool timed_out(const net::net_exception& e) { return e.kind == net::error_kind::timed_out; }
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "net/certificate_refused.hpp"
+#include "net/net_exception.hpp"
 #include "site/archive_address.hpp"
 
 // "12 entries restored from the last session." and the like.
@@ -22,13 +23,13 @@ std::string failed_status(const std::string& reason, std::size_t entries);
 
 // -- reasons --
 
-// From the text of a network exception: "Network error: " and the system's own words, which
-// follow the error code ("socket connect error 10061: Connection refused.\r\n" gives
-// "Network error: Connection refused."); the client's time-outs say the archive did not answer
-// in time; any other text without a code says the reply was unreadable.
-std::string network_failure(const std::string& exception_text);
-// Whether the text is one of the client's time-outs (a connect or a reply that did not come).
-bool timed_out(const std::string& exception_text);
+// From a network exception, by its kind: the client's time-outs say the archive did not answer
+// in time, a refused certificate says why (as `certificate_failure`); any other failure is
+// "Network error: " and the system's own words for its code ("Network error: Connection
+// refused."), or, where the system gave none, says the reply was unreadable.
+std::string network_failure(const net::net_exception& e);
+// Whether the failure was for want of time: a connect or a reply that did not come.
+bool timed_out(const net::net_exception& e);
 // "The archive answered 500." for a reply whose status line carries another code than 200,
 // the empty text for 200.
 std::string reply_failure(const std::string& status_line);

@@ -18,9 +18,12 @@ enum class certificate_problem {
   other,
 };
 
+// "TLS certificate refused <code>: <the system's text>", the code being the check's own
+// (a policy error, or the failure of the call that was to make the check).
 struct certificate_refused : net_exception {
-  certificate_refused(certificate_problem problem_, const std::string& message)
-      : net_exception(message), problem(problem_) {}
+  certificate_refused(certificate_problem problem_, unsigned long code_, const std::string& system_text_)
+      : net_exception(error_kind::certificate_refused, "TLS certificate refused", code_, system_text_),
+        problem(problem_) {}
   certificate_problem problem;
 };
 

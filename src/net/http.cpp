@@ -1,15 +1,13 @@
 #include "net/http.hpp"
 
-#include <algorithm>
-
-#include "win32/last_error.hpp"
+#include "net/system_error.hpp"
+#include "net/tls_channel.hpp"
 
 namespace net {
 
 http::~http() {
   // The worker is done with the client by now; a connection still open ends in order.
-  if (tls && !cancelled) tls->shutdown();
-  tls.reset();
+  end_stream();
   if (!watchdog) return;
   SetEvent(watchdog_stop);
   WaitForSingleObject(watchdog, INFINITE);
@@ -35,12 +33,12 @@ DWORD WINAPI http::watch(void* self_pointer) {
     DWORD quiet_since = GetTickCount();
     for (;;) {
       if (WaitForSingleObject(self.watchdog_stop, watch_slice_ms) == WAIT_OBJECT_0) return 0;
-      if (!self.reading) {
+      if (!self.watched.reading) {
         if (GetTickCount() - quiet_since >= watch_idle_ms) break;
         continue;
       }
       // The start first, the clock after it: the difference cannot wrap.
-      const DWORD since = self.read_since;
+      const DWORD since = self.watched.since;
       const DWORD now = GetTickCount();
       quiet_since = now;
       if (now - since >= static_cast<DWORD>(self.read_timeout_ms)) {
@@ -56,10 +54,19 @@ std::shared_ptr<tcp_socket<char>> http::current() {
   return socket;
 }
 
+void http::end_stream() {
+  if (stream) stream->close();
+  stream.reset();
+}
+
+void http::blame_cancel(net_exception& e) {
+  if (e.kind == error_kind::timed_out) return;
+  std::lock_guard<std::mutex> lock(guard);
+  if (cancelled) e.kind = error_kind::cancelled;
+}
+
 void http::connect() {
-  if (tls) tls->shutdown();
-  tls.reset();
-  plain_pending.clear();
+  end_stream();
   auto fresh = std::make_shared<tcp_socket<char>>();
   std::shared_ptr<tcp_socket<char>> previous;
   {
@@ -81,22 +88,26 @@ void http::connect() {
     if (!cancelled) fresh->create();
   }
   fresh->connect_open(connect_timeout_ms);
-  if (!secure) return;
+  std::unique_ptr<byte_stream> plain(new socket_stream(fresh, watched));
+  if (!secure) {
+    stream = std::move(plain);
+    return;
+  }
   // Every byte of the handshake and after passes the watched socket reads, so the read
   // time-out and a cancel end it as they end a plain read.
-  tls.reset(new tls_channel(
-      host, [this](const char* data, int length) { return socket_send(data, length); },
-      [this] { return socket_recv(static_cast<int>(tls_read_bytes)); }));
+  std::unique_ptr<tls_channel> tls(new tls_channel(host, std::move(plain)));
   try {
     tls->handshake();
-  } catch (const net_exception&) {
+  } catch (net_exception& e) {
     // A refused certificate or a failed handshake: the connection goes, unused.
-    tls.reset();
-    fresh->close();
+    tls->close();
     if (read_timed_out)
-      throw net_exception("TLS handshake timed out (no byte for " + std::to_string(read_timeout_ms) + " ms)");
+      throw net_exception(error_kind::timed_out,
+                          "TLS handshake timed out (no byte for " + std::to_string(read_timeout_ms) + " ms)");
+    blame_cancel(e);
     throw;
   }
+  stream = std::move(tls);
 }
 
 void http::close() {
@@ -110,15 +121,8 @@ void http::close() {
 }
 
 void http::disconnect() {
-  bool cancelled_now;
-  {
-    std::lock_guard<std::mutex> lock(guard);
-    cancelled_now = cancelled;
-  }
-  // Ends in order (close_notify over TLS), unless a cancel already closed the socket.
-  if (tls && !cancelled_now) tls->shutdown();
-  tls.reset();
-  plain_pending.clear();
+  // Ends in order (close_notify over TLS); a connection a cancel closed takes nothing more.
+  end_stream();
   std::shared_ptr<tcp_socket<char>> s;
   {
     std::lock_guard<std::mutex> lock(guard);
@@ -133,46 +137,24 @@ void http::clear_cancel() {
   cancelled = false;
 }
 
-int http::socket_send(const char* data, int length) {
-  auto s = current();
-  return s ? s->send(data, length) : SOCKET_ERROR;
-}
-
-std::string http::socket_recv(int maximum) {
-  auto s = current();
-  if (!s) return std::string();
-  read_since = GetTickCount();
-  reading = true;
-  std::string piece = s->recv(maximum);
-  reading = false;
-  return piece;
-}
-
 int http::send(const std::string& data) {
-  if (tls) return tls->send(data);
-  return socket_send(data.data(), static_cast<int>(data.size()));
+  if (!stream) throw system_error(error_kind::closed, "socket send error", WSAENOTCONN);
+  stream->send(data.data(), data.size());
+  return static_cast<int>(data.size());
 }
 
 std::string http::recv(int maximum) {
-  if (!tls) return socket_recv(maximum);
-  // A record holds up to 16 KB of data; what the caller did not ask for waits here.
-  if (plain_pending.empty()) plain_pending = tls->recv();
-  const std::size_t n = std::min(plain_pending.size(), static_cast<std::size_t>(maximum > 0 ? maximum : 0));
-  std::string piece = plain_pending.substr(0, n);
-  plain_pending.erase(0, n);
-  return piece;
+  if (!stream || maximum <= 0) return std::string();
+  return stream->recv(static_cast<std::size_t>(maximum));
 }
 
 void http::post(const std::string& path, const std::string& body, http_headers fields) {
   std::string request = write_request(path, body, std::move(fields));
-  // The system may take fewer bytes than offered; what it did not take goes again.
+  // A `send` of a derived client may take fewer bytes than offered; the rest goes again.
   while (!request.empty()) {
     const int sent = send(request);
-    if (sent <= 0) {
-      // A send that takes nothing would be offered the same bytes for ever.
-      if (sent == 0) WSASetLastError(WSAECONNRESET);
-      throw net_exception(win32::last_error_text("socket send error"));
-    }
+    // One that takes nothing would be offered the same bytes for ever.
+    if (sent <= 0) throw system_error(error_kind::closed, "socket send error", WSAECONNRESET);
     request.erase(0, static_cast<std::size_t>(sent));
   }
 }
@@ -182,13 +164,18 @@ std::string http::next_piece() {
   // reports unless the watchdog closed it.
   std::string piece = recv(static_cast<int>(read_piece_bytes));
   if (piece.empty() && read_timed_out)
-    throw net_exception("http_resp timed out (no byte for " + std::to_string(read_timeout_ms) +
-                        " ms)");
+    throw net_exception(error_kind::timed_out,
+                        "http_resp timed out (no byte for " + std::to_string(read_timeout_ms) + " ms)");
   return piece;
 }
 
 http_resp http::read_response() {
-  return net::read_response([this] { return next_piece(); }, pending);
+  try {
+    return net::read_response([this] { return next_piece(); }, pending);
+  } catch (net_exception& e) {
+    blame_cancel(e);
+    throw;
+  }
 }
 
 }  // namespace net

@@ -1,7 +1,8 @@
 #pragma once
 // The HTTP/1.1 client: one keep-alive connection to one server, POST requests of form
-// bodies and whole responses read back. Over TLS when told so: the messages are the same
-// byte stream either way, and the records are net/tls_channel's business.
+// bodies and whole responses read back. Over TLS when told so: the client writes and reads
+// one byte stream (net/byte_stream) either way, and the records are net/tls_channel's
+// business.
 
 #include <windows.h>
 
@@ -10,9 +11,10 @@
 #include <mutex>
 #include <string>
 
+#include "net/byte_stream.hpp"
 #include "net/http_message.hpp"
+#include "net/socket_stream.hpp"
 #include "net/tcp_socket.hpp"
-#include "net/tls_channel.hpp"
 
 namespace net {
 
@@ -23,10 +25,6 @@ constexpr int read_timeout_default_ms = 30 * 1000;
 // connection that reads nothing before it sleeps until the next connect.
 constexpr DWORD watch_slice_ms = 50;
 constexpr DWORD watch_idle_ms = 5 * 1000;
-
-// Encrypted bytes asked of the socket at once: at least a whole record of the largest size,
-// so that a record rarely costs two reads (each a system call that Wine makes dear).
-constexpr std::size_t tls_read_bytes = 32 * 1024;
 
 class http {
  public:
@@ -40,7 +38,8 @@ class http {
   // connect error", and "socket connect timed out ..." after `connect_timeout_ms`. A secure
   // client then shakes hands and checks the server's certificate: "TLS handshake error N:
   // ...", "TLS handshake timed out (no byte for N ms)" after `read_timeout_ms`, or
-  // net::certificate_refused, before any request can be sent.
+  // net::certificate_refused, before any request can be sent: until the handshake is done
+  // there is no stream to send through. Any failure a cancel caused has the kind cancelled.
   virtual void connect();
   // Cancels: closes the current socket so that a connect, send or recv blocked on it in
   // another thread fails promptly, and makes every later `connect` fail at once until
@@ -50,9 +49,10 @@ class http {
   // `connect` opens a new one. For the thread that uses the connection, once it has nothing
   // more to ask on it.
   void disconnect();
-  // The connection's bytes, decrypted or encrypted on the way when secure. `send` returns
-  // the count taken or SOCKET_ERROR; `recv` gives an empty text once the connection closed,
-  // and over TLS throws for a record that does not decrypt.
+  // The connection's bytes, decrypted or encrypted on the way when secure. `send` writes
+  // every byte and returns their count, or throws "socket send error N: ..." (10057 when
+  // there is no connection); `recv` gives an empty text once the connection closed, and over
+  // TLS throws for a record that does not decrypt.
   virtual int send(const std::string& data);
   virtual std::string recv(int maximum);
 
@@ -72,7 +72,7 @@ class http {
   // a failed send throws "socket send error", the code and the system's text.
   void post(const std::string& path, const std::string& body, http_headers fields);
   // Throws "http_resp timed out (no byte for N ms)" when `read_timeout_ms` pass without a
-  // byte, besides the message errors.
+  // byte, besides the message errors; those a cancel caused have the kind cancelled.
   http_resp read_response();
 
   std::shared_ptr<tcp_socket<char>> socket;
@@ -89,13 +89,13 @@ class http {
   std::mutex guard;
   // The next piece of the response, once one arrives within `read_timeout_ms`.
   std::string next_piece();
-  // One read of the socket, watched by the watchdog.
-  std::string socket_recv(int maximum);
-  int socket_send(const char* data, int length);
-  // The TLS layer of the current connection, when secure; the worker's alone.
-  std::unique_ptr<tls_channel> tls;
-  // Data decrypted but not yet asked for.
-  std::string plain_pending;
+  // Ends the current stream in order, if there is one.
+  void end_stream();
+  // A failure a cancel caused is the cancel's, whatever the call saw of it.
+  void blame_cancel(net_exception& e);
+  // The current connection's bytes: the plain socket's, or TLS over them once the handshake
+  // is done; none before. The worker's alone.
+  std::unique_ptr<byte_stream> stream;
 
   // The read time-out. A wait call before every read (select) costs about as much as the
   // read itself under Wine, so reads block plainly and a watchdog thread closes the socket
@@ -106,9 +106,8 @@ class http {
   HANDLE watchdog = nullptr;
   HANDLE watchdog_wake = nullptr;
   HANDLE watchdog_stop = nullptr;
-  // A read is in progress, since when (GetTickCount).
-  std::atomic<bool> reading{false};
-  std::atomic<DWORD> read_since{0};
+  // The socket's reads, for the watchdog.
+  read_watch watched;
   // The watchdog ended the current connection's read.
   std::atomic<bool> read_timed_out{false};
   // Set by `close`, cleared by `clear_cancel` only: a cancel that lands before the new

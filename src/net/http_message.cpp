@@ -46,7 +46,8 @@ std::string http_headers::str() const {
 
 http_resp::http_resp(const std::string& first_piece) {
   const std::size_t end = first_piece.find("\r\n\r\n");
-  if (end == std::string::npos) throw net::net_exception("malformed http_resp(no \\r\\n\\r\\n)");
+  if (end == std::string::npos)
+    throw net::net_exception(net::error_kind::malformed_reply, "malformed http_resp(no \\r\\n\\r\\n)");
   status_line = first_piece.substr(0, first_piece.find("\r\n"));
   headers = http_headers(first_piece.substr(0, end));
   body = first_piece.substr(end + 4);
@@ -73,6 +74,8 @@ namespace {
 const char* const no_head = "malformed http_resp(no \\r\\n\\r\\n)";
 const char* const cut_short = "connection closed before the end of the http_resp body";
 const char* const bad_chunk = "malformed http_resp(bad chunked body)";
+const char* const over_limit = "http_resp body over the limit";
+const char* const bad_length = "malformed http_resp(bad Content-Length)";
 
 // The bytes of one connection, pulled in pieces as the parse needs them.
 class piece_reader {
@@ -86,7 +89,7 @@ class piece_reader {
   // Appends the next piece; throws `error` when the connection gives nothing more.
   void more(const char* error) {
     std::string piece = read_();
-    if (piece.empty()) throw net_exception(error);
+    if (piece.empty()) throw net_exception(error_kind::closed, error);
     buf_ += piece;
   }
 
@@ -106,7 +109,7 @@ class piece_reader {
         pos_ = at + dlen;
         return text;
       }
-      if (available() > limit + dlen) throw net_exception(too_long);
+      if (available() > limit + dlen) throw net_exception(error_kind::malformed_reply, too_long);
       scanned = buf_.size() >= dlen ? std::max(pos_, buf_.size() - dlen + 1) : pos_;
       more(closed);
     }
@@ -140,18 +143,19 @@ std::string read_chunked(piece_reader& in) {
     // RFC 9112 7.1: chunk-size = 1*HEXDIG, guarded against overflow before shifting
     std::size_t size = 0, i = 0;
     for (; i < line.size() && hex_value(line[i]) >= 0; ++i) {
-      if (size > (max_body_bytes >> 4)) throw net_exception("http_resp body over the limit");
+      if (size > (max_body_bytes >> 4)) throw net_exception(error_kind::malformed_reply, over_limit);
       size = size << 4 | static_cast<std::size_t>(hex_value(line[i]));
     }
     // RFC 9112 7.1.1: chunk extensions (after BWS ";") are ignored
     std::size_t j = i;
     while (j < line.size() && (line[j] == ' ' || line[j] == '\t')) ++j;
-    if (i == 0 || (j < line.size() && line[j] != ';')) throw net_exception(bad_chunk);
+    if (i == 0 || (j < line.size() && line[j] != ';'))
+      throw net_exception(error_kind::malformed_reply, bad_chunk);
     if (size == 0) break;
-    if (size > max_body_bytes - body.size()) throw net_exception("http_resp body over the limit");
+    if (size > max_body_bytes - body.size()) throw net_exception(error_kind::malformed_reply, over_limit);
     in.need(size + 2, cut_short);
     body += in.take(size);
-    if (in.take(2) != "\r\n") throw net_exception(bad_chunk);
+    if (in.take(2) != "\r\n") throw net_exception(error_kind::malformed_reply, bad_chunk);
   }
   // RFC 9112 7.1.2: trailer fields are skipped up to the empty line that ends the message
   std::size_t trailer = 0;
@@ -159,7 +163,7 @@ std::string read_chunked(piece_reader& in) {
     const std::string field = in.until("\r\n", max_head_bytes, bad_chunk, cut_short);
     if (field.empty()) return body;
     trailer += field.size() + 2;
-    if (trailer > max_head_bytes) throw net_exception(bad_chunk);
+    if (trailer > max_head_bytes) throw net_exception(error_kind::malformed_reply, bad_chunk);
   }
 }
 
@@ -168,12 +172,13 @@ std::size_t content_length(const std::string& value) {
   std::size_t a = 0, e = value.size();
   while (a < e && (value[a] == ' ' || value[a] == '\t')) ++a;
   while (e > a && (value[e - 1] == ' ' || value[e - 1] == '\t')) --e;
-  if (a == e) throw net_exception("malformed http_resp(bad Content-Length)");
+  if (a == e) throw net_exception(error_kind::malformed_reply, bad_length);
   std::size_t n = 0;
   for (std::size_t i = a; i < e; ++i) {
-    if (value[i] < '0' || value[i] > '9') throw net_exception("malformed http_resp(bad Content-Length)");
+    if (value[i] < '0' || value[i] > '9')
+      throw net_exception(error_kind::malformed_reply, bad_length);
     if (n > (max_body_bytes - static_cast<std::size_t>(value[i] - '0')) / 10)
-      throw net_exception("http_resp body over the limit");
+      throw net_exception(error_kind::malformed_reply, over_limit);
     n = n * 10 + static_cast<std::size_t>(value[i] - '0');
   }
   return n;
@@ -195,7 +200,7 @@ http_resp read_response(const std::function<std::string()>& read, std::string& p
     resp.body = in.take(length);
   } else {
     std::cout << resp.dump() << std::endl;
-    throw net_exception("no chunked or content-length?");
+    throw net_exception(error_kind::malformed_reply, "no chunked or content-length?");
   }
   return resp;
 }

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "win32/last_error.hpp"
+#include "net/system_error.hpp"
 
 namespace net {
 
@@ -21,7 +21,10 @@ void inet_address::resolve(const std::string& host) {
 template <>
 void tcp_socket<char>::create() {
   const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (s == INVALID_SOCKET) throw net_exception(win32::last_error_text("create socket error"));
+  if (s == INVALID_SOCKET) {
+    const int code = WSAGetLastError();
+    throw system_error(socket_error_kind(code), "create socket error", static_cast<unsigned long>(code));
+  }
   handle = s;
 }
 
@@ -53,9 +56,11 @@ wait_result wait_for_connect(const std::atomic<SOCKET>& handle, int timeout_ms) 
   }
 }
 
-[[noreturn]] void connect_failed(int code) {
-  WSASetLastError(code);
-  throw net_exception(win32::last_error_text("socket connect error"));
+// A connect to the address a failed lookup leaves says the name has none.
+[[noreturn]] void connect_failed(int code, const inet_address& remote) {
+  error_kind kind = socket_error_kind(code);
+  if (kind != error_kind::cancelled && remote.sin_addr.s_addr == INADDR_NONE) kind = error_kind::name_not_found;
+  throw system_error(kind, "socket connect error", static_cast<unsigned long>(code));
 }
 
 }  // namespace
@@ -63,27 +68,27 @@ wait_result wait_for_connect(const std::atomic<SOCKET>& handle, int timeout_ms) 
 template <>
 void tcp_socket<char>::connect_open(int timeout_ms) {
   const SOCKET h = handle;
-  if (h == INVALID_SOCKET) connect_failed(WSAEINTR);
+  if (h == INVALID_SOCKET) connect_failed(WSAEINTR, remote);
   // Non-blocking for the connect alone, so that it can time out and see a cancel.
   u_long nonblocking = 1;
   ioctlsocket(h, FIONBIO, &nonblocking);
   if (::connect(h, reinterpret_cast<const sockaddr*>(&remote), 16) != 0) {
     const int code = WSAGetLastError();
-    if (code != WSAEWOULDBLOCK) connect_failed(code);
+    if (code != WSAEWOULDBLOCK) connect_failed(code, remote);
     switch (wait_for_connect(handle, timeout_ms)) {
       case wait_result::closed:
-        connect_failed(WSAEINTR);
+        connect_failed(WSAEINTR, remote);
       case wait_result::timed_out:
-        throw net_exception("socket connect timed out (no answer in " + std::to_string(timeout_ms) +
-                            " ms)");
+        throw net_exception(error_kind::timed_out,
+                            "socket connect timed out (no answer in " + std::to_string(timeout_ms) + " ms)");
       case wait_result::ready:
         break;
     }
     int error = 0;
     int length = sizeof error;
     if (getsockopt(h, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0)
-      connect_failed(WSAGetLastError());
-    if (error != 0) connect_failed(error);
+      connect_failed(WSAGetLastError(), remote);
+    if (error != 0) connect_failed(error, remote);
   }
   nonblocking = 0;
   ioctlsocket(h, FIONBIO, &nonblocking);
@@ -116,9 +121,34 @@ void tcp_socket<char>::close() {
   closesocket(s);
 }
 
+error_kind socket_error_kind(int code) {
+  switch (code) {
+    case WSAECONNREFUSED:
+      return error_kind::refused;
+    case WSAETIMEDOUT:
+      return error_kind::timed_out;
+    case WSAECONNRESET:
+    case WSAECONNABORTED:
+    case WSAENETRESET:
+    case WSAESHUTDOWN:
+    case WSAENOTCONN:
+    case WSAEDISCON:
+      return error_kind::closed;
+    // A handle closed by another thread under the call, or before it: only a cancel does so.
+    case WSAEINTR:
+    case WSAENOTSOCK:
+      return error_kind::cancelled;
+    case WSAHOST_NOT_FOUND:
+    case WSANO_DATA:
+      return error_kind::name_not_found;
+    default:
+      return error_kind::other;
+  }
+}
+
 winsock_init::winsock_init() {
   WSADATA data;
-  if (WSAStartup(0x0202, &data) != 0) throw net_exception("WSAStartup error");
+  if (WSAStartup(0x0202, &data) != 0) throw net_exception(error_kind::other, "WSAStartup error");
 }
 
 namespace {

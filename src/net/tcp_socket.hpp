@@ -43,8 +43,9 @@ class tcp_socket {
   // Opens a handle if there is none, then connects it.
   void connect(int timeout_ms = connect_timeout_default_ms);
   // Connects the handle as it stands, never opening one: a handle closed meanwhile by a
-  // cancel makes this fail ("socket connect error 10004: ...") instead of quietly
-  // connecting a fresh one. A peer that does not answer within `timeout_ms` makes it throw
+  // cancel makes this fail ("socket connect error 10004: ...", kind cancelled) instead of
+  // quietly connecting a fresh one. A host whose name had no address fails with the kind
+  // name_not_found. A peer that does not answer within `timeout_ms` makes it throw
   // "socket connect timed out (no answer in N ms)". The handle blocks again afterwards.
   void connect_open(int timeout_ms = connect_timeout_default_ms);
   // One system send or recv each; they never throw. `recv` gives an empty text when the
@@ -69,6 +70,9 @@ template <> void tcp_socket<char>::connect(int timeout_ms);
 template <> int tcp_socket<char>::send(const char* data, int length);
 template <> std::string tcp_socket<char>::recv(int maximum);
 template <> void tcp_socket<char>::close();
+
+// What a Winsock error code says happened, for the exceptions of every socket call.
+error_kind socket_error_kind(int code);
 
 // Starts Winsock 2.2 during static initialisation.
 struct winsock_init {

@@ -7,16 +7,18 @@ std::size_t tls_record_size(const std::string& bytes) {
   const unsigned char type = static_cast<unsigned char>(bytes[0]);
   // RFC 8446 5.1: an unexpected content type is fatal; heartbeat (24) is never negotiated.
   if (type < tls_change_cipher_spec || type > tls_application_data)
-    throw net_exception("TLS record malformed (content type " + std::to_string(type) + ")");
+    throw net_exception(error_kind::malformed_reply,
+                        "TLS record malformed (content type " + std::to_string(type) + ")");
   // RFC 8446 5.1: legacy_record_version is 0x0301 or 0x0303 in practice; every TLS version
   // has the major byte 3 (SSL 2's framing would not).
   if (static_cast<unsigned char>(bytes[1]) != 3)
-    throw net_exception("TLS record malformed (version " + std::to_string(static_cast<unsigned char>(bytes[1])) +
-                        ")");
+    throw net_exception(error_kind::malformed_reply,
+                        "TLS record malformed (version " + std::to_string(static_cast<unsigned char>(bytes[1])) + ")");
   const std::size_t length =
       static_cast<std::size_t>(static_cast<unsigned char>(bytes[3])) << 8 | static_cast<unsigned char>(bytes[4]);
   if (length > tls_max_ciphertext_bytes)
-    throw net_exception("TLS record malformed (length " + std::to_string(length) + ")");
+    throw net_exception(error_kind::malformed_reply,
+                        "TLS record malformed (length " + std::to_string(length) + ")");
   return tls_header_bytes + length;
 }
 

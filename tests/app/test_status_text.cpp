@@ -4,21 +4,31 @@
 
 #include <string>
 
-// The status line's reasons come from texts made for diagnostics: the system's own words
-// after an error code, and the code of a reply's status line.
+// The status line's reasons come from what a failure is: its kind, and the system's own words
+// for its code; and from the code of a reply's status line.
 TEST(StatusLine, ReasonsInPlainWords) {
-  EXPECT_EQ(network_failure("socket connect error 10061: Connection refused.\r\n"),
+  using net::error_kind;
+  using net::net_exception;
+  EXPECT_EQ(network_failure(
+                net_exception(error_kind::refused, "socket connect error", 10061, "Connection refused.\r\n")),
             "Network error: Connection refused.");
-  EXPECT_EQ(network_failure("create socket error 10047: An address family: not supported.\r\n"),
+  EXPECT_EQ(network_failure(net_exception(error_kind::other, "create socket error", 10047,
+                                          "An address family: not supported.\r\n")),
             "Network error: An address family: not supported.");
   const std::string unreadable = "The archive's reply could not be read.";
-  EXPECT_EQ(network_failure("malformed http_resp(no \\r\\n\\r\\n)"), unreadable);
-  EXPECT_EQ(network_failure("http_resp body: 12 bytes over"), unreadable);
-  EXPECT_EQ(network_failure("socket connect error 10061: \r\n"), unreadable);
-  EXPECT_EQ(network_failure("http_resp timed out (no byte for 30000 ms)"),
+  EXPECT_EQ(network_failure(net_exception(error_kind::closed, "malformed http_resp(no \\r\\n\\r\\n)")), unreadable);
+  EXPECT_EQ(network_failure(net_exception(error_kind::refused, "socket connect error", 10061, "\r\n")), unreadable);
+  // Words that look like a code and a reason are not read as one.
+  EXPECT_EQ(network_failure(net_exception(error_kind::malformed_reply, "TLS record malformed 42: version")),
+            unreadable);
+  EXPECT_EQ(network_failure(net_exception(error_kind::timed_out, "http_resp timed out (no byte for 30000 ms)")),
             "The archive did not answer in time.");
-  EXPECT_EQ(network_failure("socket connect timed out (no answer in 15000 ms)"),
+  EXPECT_EQ(network_failure(net_exception(error_kind::timed_out, "socket connect error", 10060,
+                                          "Connection timed out.\r\n")),
             "The archive did not answer in time.");
+  EXPECT_TRUE(timed_out(net_exception(error_kind::timed_out, "socket connect timed out (no answer in 15000 ms)")));
+  EXPECT_EQ(network_failure(net::certificate_refused(net::certificate_problem::expired, 0x800B0101, "Expired.\r\n")),
+            "The archive's certificate was refused: expired.");
 
   EXPECT_EQ(reply_failure("HTTP/1.1 200 OK"), "");
   EXPECT_EQ(reply_failure("HTTP/1.1 500 Internal Server Error"), "The archive answered 500.");

@@ -91,10 +91,11 @@ class Loopback : public testing::Test {
   std::thread server;
 };
 
-std::string message_of(const std::function<void()>& f) {
+std::string message_of(const std::function<void()>& f, net::error_kind* kind = nullptr) {
   try {
     f();
   } catch (const net::net_exception& e) {
+    if (kind) *kind = e.kind;
     return e.what();
   }
   return "no exception";
@@ -148,7 +149,9 @@ TEST_F(Loopback, ServerClosingAfterAReplyFailsTheNextExchange) {
   client.post("/", "", http_headers());
   EXPECT_EQ(client.read_response().body, "ok");
   client.post("/", "", http_headers());
-  EXPECT_EQ(message_of([&] { client.read_response(); }), no_head);
+  net::error_kind kind = net::error_kind::other;
+  EXPECT_EQ(message_of([&] { client.read_response(); }, &kind), no_head);
+  EXPECT_EQ(kind, net::error_kind::closed);
   // A fresh connect starts over once the cancel is forgotten.
   client.close();
   client.clear_cancel();
@@ -185,8 +188,10 @@ TEST_F(Loopback, CloseFromAnotherThreadEndsABlockedRead) {
     Sleep(100);  // most likely waiting for the rest by now; either way the read must end
     client.close();
   });
-  EXPECT_EQ(message_of([&] { client.read_response(); }),
+  net::error_kind kind = net::error_kind::other;
+  EXPECT_EQ(message_of([&] { client.read_response(); }, &kind),
             "connection closed before the end of the http_resp body");
+  EXPECT_EQ(kind, net::error_kind::cancelled);
   cancel.join();
   SetEvent(replied);
   // Every later use of the closed socket fails at once.
@@ -204,9 +209,11 @@ TEST_F(Loopback, CloseDuringConnectMakesItFail) {
     Sleep(500);
     client.close();
   });
-  const std::string message = message_of([&] { client.connect(); });
+  net::error_kind kind = net::error_kind::other;
+  const std::string message = message_of([&] { client.connect(); }, &kind);
   cancel.join();
   EXPECT_EQ(message.rfind("socket connect error ", 0), 0u) << message;
+  EXPECT_EQ(kind, net::error_kind::cancelled);
   // Ended by the cancel, not by the system giving up on the peer.
   EXPECT_EQ(message.find(" 10060: "), std::string::npos) << message;
   for (SOCKET s : fillers) closesocket(s);
@@ -260,7 +267,9 @@ TEST_F(Loopback, SilentServerTimesOut) {
   for (int i = 0; i < 2; ++i) {
     client.connect();
     client.post("/", "", http_headers());
-    EXPECT_EQ(message_of([&] { client.read_response(); }), "http_resp timed out (no byte for 300 ms)");
+    net::error_kind kind = net::error_kind::other;
+    EXPECT_EQ(message_of([&] { client.read_response(); }, &kind), "http_resp timed out (no byte for 300 ms)");
+    EXPECT_EQ(kind, net::error_kind::timed_out);
   }
   client.close();
   TearDown();
@@ -275,6 +284,33 @@ TEST_F(Loopback, SilentServerTimesOut) {
   for (SOCKET s : fillers) closesocket(s);
 }
 
+// A secure client whose handshake failed has no way to send: the request is refused, never
+// written in the clear.
+TEST_F(Loopback, FailedHandshakeLeavesNothingToSendThrough) {
+  std::string received;
+  serve([&](SOCKET c) {
+    char buf[4096];
+    int n = recv(c, buf, sizeof buf, 0);
+    send_all(c, "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n\r\n");
+    shutdown(c, SD_SEND);
+    for (; n > 0; n = recv(c, buf, sizeof buf, 0)) received.append(buf, static_cast<std::size_t>(n));
+  });
+  net::http client;
+  client.set_address("127.0.0.1", port, true);
+  net::error_kind kind = net::error_kind::other;
+  const std::string message = message_of([&] { client.connect(); }, &kind);
+  EXPECT_EQ(message.rfind("TLS handshake error ", 0), 0u) << message;
+  EXPECT_EQ(kind, net::error_kind::tls_handshake);
+  SetLastError(WSAENOTCONN);
+  EXPECT_EQ(message_of([&] { client.post("/archive/", "start=0", http_headers()); }),
+            win32::last_error_text("socket send error"));
+  client.close();
+  TearDown();
+  ASSERT_FALSE(received.empty());
+  EXPECT_EQ(received[0], '\x16') << "a TLS handshake record";
+  EXPECT_EQ(received.find("POST"), std::string::npos);
+}
+
 TEST_F(Loopback, CancelBeforeTheConnectStopsIt) {
   serve([&](SOCKET c) { read_request(c); });
   net::http client;
@@ -282,8 +318,10 @@ TEST_F(Loopback, CancelBeforeTheConnectStopsIt) {
   client.clear_cancel();
   // The cancel lands after the owner's last look at its own flag, before the connect.
   client.close();
-  const std::string message = message_of([&] { client.connect(); });
+  net::error_kind kind = net::error_kind::other;
+  const std::string message = message_of([&] { client.connect(); }, &kind);
   EXPECT_EQ(message.rfind("socket connect error 10004: ", 0), 0u) << message;
+  EXPECT_EQ(kind, net::error_kind::cancelled);
   client.clear_cancel();
   EXPECT_EQ(message_of([&] { client.connect(); }), "no exception");
 }
@@ -301,7 +339,9 @@ TEST(Socket, RefusedConnectionNamesTheSystemError) {
 
   net::http client;
   client.set_address("127.0.0.1", ntohs(a.sin_port));
-  const std::string message = message_of([&] { client.connect(); });
+  net::error_kind kind = net::error_kind::other;
+  const std::string message = message_of([&] { client.connect(); }, &kind);
+  EXPECT_EQ(kind, net::error_kind::refused);
   SetLastError(10061);
   const std::string expected = win32::last_error_text("socket connect error");
   EXPECT_EQ(message, expected);
@@ -325,8 +365,10 @@ TEST(Socket, NameWithoutAddressFailsAtConnect) {
   net::tcp_socket<char> s;
   s.set_remote("no-such-host.invalid", 80);
   EXPECT_EQ(s.remote.sin_addr.s_addr, INADDR_NONE);
-  std::string message = message_of([&] { s.connect(); });
+  net::error_kind kind = net::error_kind::other;
+  std::string message = message_of([&] { s.connect(); }, &kind);
   EXPECT_EQ(message.rfind("socket connect error ", 0), 0u) << message;
+  EXPECT_EQ(kind, net::error_kind::name_not_found);
   s.close();
   // A closed socket connects again with a fresh handle.
   s.set_remote("127.0.0.1", 1);

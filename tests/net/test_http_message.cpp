@@ -40,10 +40,11 @@ http_resp read_all(std::vector<std::string> p, std::string* rest = nullptr, int*
   return r;
 }
 
-std::string error_of(std::vector<std::string> p) {
+std::string error_of(std::vector<std::string> p, net::error_kind* kind = nullptr) {
   try {
     read_all(std::move(p));
   } catch (const net::net_exception& e) {
+    if (kind) *kind = e.kind;
     return e.what();
   }
   return "no exception";
@@ -137,6 +138,7 @@ TEST(HttpResponse, FirstPiece) {
     FAIL();
   } catch (const net::net_exception& e) {
     EXPECT_STREQ(e.what(), "malformed http_resp(no \\r\\n\\r\\n)");
+    EXPECT_EQ(e.kind, net::error_kind::malformed_reply);
   }
 }
 
@@ -175,11 +177,15 @@ TEST(HttpResponse, ChunkedBodyIsDecodedWhereverItIsSplit) {
 
 TEST(HttpResponse, Failures) {
   const std::string no_head = "malformed http_resp(no \\r\\n\\r\\n)";
-  EXPECT_EQ(error_of({}), no_head);
+  // The same words as a head without its end, but the connection closed first.
+  net::error_kind kind = net::error_kind::other;
+  EXPECT_EQ(error_of({}, &kind), no_head);
+  EXPECT_EQ(kind, net::error_kind::closed);
   EXPECT_EQ(error_of({"HTTP/1.1 200 OK\r\nContent-Len"}), no_head);
   EXPECT_EQ(error_of({"HTTP/1.1 200 OK\r\n" + std::string(70000, 'h')}),
             "malformed http_resp(head over the limit)");
-  EXPECT_EQ(error_of({"HTTP/1.1 200 OK\r\nA: b\r\n\r\n"}), "no chunked or content-length?");
+  EXPECT_EQ(error_of({"HTTP/1.1 200 OK\r\nA: b\r\n\r\n"}, &kind), "no chunked or content-length?");
+  EXPECT_EQ(kind, net::error_kind::malformed_reply);
   // A read that gives nothing before the end of the body ends the reading.
   const std::string cut = "connection closed before the end of the http_resp body";
   EXPECT_EQ(error_of({"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc"}), cut);
