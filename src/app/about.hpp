@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "gui/widget/container.hpp"
+#include "gui/widget/window.hpp"
 
 // The About box's text.
 std::string about_text();

@@ -9,12 +9,12 @@
 #include "app/refresh_state.hpp"
 #include "gui/widget/button.hpp"
 #include "gui/widget/combo_ex.hpp"
-#include "gui/widget/container.hpp"
 #include "gui/widget/edit.hpp"
 #include "gui/widget/label.hpp"
 #include "gui/widget/list_view_ex.hpp"
 #include "gui/widget/popup_menu.hpp"
 #include "gui/widget/progress.hpp"
+#include "gui/widget/window.hpp"
 
 extern std::shared_ptr<gui::label> title_label;
 extern std::shared_ptr<gui::label> difficulty_label;

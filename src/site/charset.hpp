@@ -10,9 +10,6 @@
 
 enum class page_charset { windows_1252, utf_8 };
 
-// What stands for a character that cannot be read or written.
-constexpr char32_t replacement_character = 0xFFFD;
-
 // -- labels --
 
 // The character set a label names ("UTF-8", "latin1", ...; letter case and surrounding
@@ -32,24 +29,8 @@ std::string meta_charset_label(const std::string& page);
 // the <meta>'s, else Windows-1252.
 page_charset page_charset_of(const std::string& page, const std::string& content_type);
 
-// -- decoding --
+// -- the page's text --
 
-// The UTF-8 text of the page's bytes (without a UTF-8 byte order mark).
+// The UTF-8 text of the page's bytes (without a UTF-8 byte order mark), read in its
+// character set (site/text_encoding.hpp).
 std::string page_text(const std::string& page, const std::string& content_type);
-
-// Every byte as its Windows-1252 character; the five bytes the code page leaves undefined
-// stand for the control characters of the same value.
-std::string utf8_from_windows_1252(const std::string& bytes);
-
-// The bytes unchanged where they are UTF-8; every maximal malformed sequence becomes one
-// U+FFFD, as the Encoding standard decodes.
-std::string valid_utf8(const std::string& bytes);
-
-// The code point that starts at `at`, `at` moved past it; a malformed sequence gives U+FFFD
-// and moves past as much as the Encoding standard takes for it. `at` < text.size().
-char32_t next_code_point(const std::string& text, std::size_t& at);
-
-void append_utf8(std::string& out, char32_t point);
-
-// The Windows-1252 byte for `point`, or -1 when the code page has none.
-int windows_1252_byte(char32_t point);

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "site/charset.hpp"
 #include "site/html_references.hpp"
+#include "site/text_encoding.hpp"
 
 namespace {
 

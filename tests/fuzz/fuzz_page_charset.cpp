@@ -6,6 +6,7 @@
 
 #include "site/charset.hpp"
 #include "site/html_text.hpp"
+#include "site/text_encoding.hpp"
 #include "fuzz/fuzz_check.hpp"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "gui/widget/container.hpp"
+#include "gui/widget/window.hpp"
 
 namespace gui {
 

@@ -18,11 +18,11 @@
 #include "gui/layout/screenshot.hpp"
 #include "gui/widget/button.hpp"
 #include "gui/widget/combo_ex.hpp"
-#include "gui/widget/container.hpp"
 #include "gui/widget/edit.hpp"
 #include "gui/widget/label.hpp"
 #include "gui/widget/list_view_ex.hpp"
 #include "gui/widget/progress.hpp"
+#include "gui/widget/window.hpp"
 
 #ifndef VEX_ARTIFACTS_DIR
 #define VEX_ARTIFACTS_DIR "artifacts"

@@ -6,10 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,6 +16,7 @@
 #include "gui/base/probe_class.hpp"
 #include "gui/base/initor.hpp"
 #include "gui/widget/list_view_ex.hpp"
+#include "gui/widget/window.hpp"
 
 namespace {
 
@@ -275,10 +274,11 @@ TEST(Container, WindowKeptByACloseHandlerElseClosingEndsTheLoop) {
   EXPECT_FALSE(IsWindow(w->hwnd));
 }
 
-// Another thread hands work over without waiting: it runs later on the window thread, in
-// order, a whole stream of it for one posted message; what is still queued when the window
-// goes is freed, never run.
-TEST(Container, PostedWorkRunsInOrderOnTheWindowThread) {
+// The window's side of work handed over from another thread (the queue's own is
+// gui/base/test_task_queue): before the window exists it runs at once; then one message wakes
+// the window thread for a stream of it, the window thread looks for more by itself while it
+// comes, and what is still queued when the window goes is freed, never run.
+TEST(Container, PostedWorkRunsOnTheWindowThreadWhileTheWindowLives) {
   auto w = make_main();
   int early = 0;
   w->post([&] { ++early; });
@@ -286,17 +286,12 @@ TEST(Container, PostedWorkRunsInOrderOnTheWindowThread) {
 
   w->create();
   test::pump();
-  std::vector<int> order;
   std::vector<DWORD> threads;
   std::thread worker([&] {
-    for (int i = 0; i < 20000; ++i)
-      w->post([&order, &threads, i] {
-        order.push_back(i);
-        threads.push_back(GetCurrentThreadId());
-      });
+    for (int i = 0; i < 3; ++i) w->post([&threads] { threads.push_back(GetCurrentThreadId()); });
   });
   worker.join();  // it never waited for this thread
-  EXPECT_TRUE(order.empty());
+  EXPECT_TRUE(threads.empty());
   int wakeups = 0;
   MSG msg;
   while (PeekMessageA(&msg, w->hwnd, WM_APP, 0xBFFF, PM_REMOVE)) {
@@ -304,14 +299,9 @@ TEST(Container, PostedWorkRunsInOrderOnTheWindowThread) {
     DispatchMessageA(&msg);
   }
   EXPECT_EQ(wakeups, 1);
-  ASSERT_EQ(order.size(), 20000u);
-  for (int i = 0; i < 20000; ++i) ASSERT_EQ(order[static_cast<std::size_t>(i)], i);
-  EXPECT_EQ(std::count(threads.begin(), threads.end(), GetCurrentThreadId()), 20000);
+  EXPECT_EQ(threads, std::vector<DWORD>(3, GetCurrentThreadId()));
 
-  // tasks that follow soon need no wake-up: the window thread looks for them by itself; a
-  // failing one does not lose the ones after it
   bool after = false;
-  w->post([] { throw std::runtime_error("task failed"); });
   w->post([&] { after = true; });
   EXPECT_FALSE(PeekMessageA(&msg, w->hwnd, WM_APP, 0xBFFF, PM_NOREMOVE));
   for (int i = 0; i < 100 && !after; ++i) {
@@ -323,7 +313,6 @@ TEST(Container, PostedWorkRunsInOrderOnTheWindowThread) {
   auto token = std::make_shared<int>(0);
   bool ran = false;
   w->post([token, &ran] { ran = true; });
-  EXPECT_EQ(token.use_count(), 2);
   DestroyWindow(w->hwnd);
   EXPECT_EQ(token.use_count(), 1);  // freed with the window
   w->post([token, &ran] { ran = true; });

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "gui/widget/container.hpp"
+#include "gui/widget/window.hpp"
 
 namespace vex_test {
 

@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "gui/widget/container.hpp"
 #include "gui/widget/controls/host.hpp"
+#include "gui/widget/window.hpp"
 
 namespace {
 
