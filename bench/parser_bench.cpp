@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #ifdef __GLIBC__
@@ -65,14 +66,12 @@ std::vector<offsets> locate(const std::string& page, std::vector<row>& rows) {
 
 std::size_t build_rows(const std::string& page, const std::vector<offsets>& where) {
   std::vector<row> result;
-  for (const offsets& o : where) {
-    row r;
-    r["url"] = page.substr(o.url, o.url_len);
-    r["name"] = page.substr(o.name, o.name_len);
-    r["difficulty"] = page.substr(o.diff, o.diff_len);
-    r["solved"] = o.solved;
-    result.push_back(std::move(r));
-  }
+  const std::string_view text = page;
+  for (const offsets& o : where)
+    result.push_back(row{{"url", text.substr(o.url, o.url_len)},
+                         {"name", text.substr(o.name, o.name_len)},
+                         {"difficulty", text.substr(o.diff, o.diff_len)},
+                         {"solved", o.solved}});
   return result.size();
 }
 
