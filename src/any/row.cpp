@@ -6,6 +6,8 @@
 #include <new>
 #include <stdexcept>
 
+#include "any/row_blocks.hpp"
+
 // The block: a header (its size in bytes, the number of fields, how many of them hold an
 // `any` of their own), then each field in name order:
 //   the name: 1 to 5 for one of `known_names`, or 0 followed by the name's length and bytes;
@@ -110,7 +112,7 @@ void destroy(unsigned char* block, std::uint32_t fields) {
     delete d.held;
     p = d.next;
   }
-  ::operator delete(block);
+  release_row_block(block, head(block).bytes);
 }
 
 }  // namespace
@@ -253,7 +255,7 @@ void row::build(const init* first, const init* last) {
   }
   if (bytes > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("row too long");
 
-  unsigned char* made = static_cast<unsigned char*>(::operator new(bytes));
+  unsigned char* made = static_cast<unsigned char*>(allocate_row_block(bytes));
   new (made) header{static_cast<std::uint32_t>(bytes), 0, others};
   unsigned char* p = made + sizeof(header);
   try {
@@ -293,7 +295,7 @@ row::row(const std::vector<init>& fields) { build(fields.data(), fields.data() +
 row::row(const row& other) {
   if (!other.block) return;
   const header& h = head(other.block);
-  unsigned char* made = static_cast<unsigned char*>(::operator new(h.bytes));
+  unsigned char* made = static_cast<unsigned char*>(allocate_row_block(h.bytes));
   std::memcpy(made, other.block, h.bytes);
   if (h.others == 0) {
     block = made;
