@@ -143,6 +143,12 @@ class reader {
   bool take(std::uint64_t n, F put) {
     if (failed || n > left) return fail();
     left -= n;
+    // Most reads lie within the buffer.
+    if (n <= buffer.size() - at) {
+      put(buffer.data() + at, static_cast<std::size_t>(n));
+      at += static_cast<std::size_t>(n);
+      return true;
+    }
     while (n > 0) {
       if (at == buffer.size() && !refill()) return fail();
       const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(n, buffer.size() - at));
@@ -251,6 +257,8 @@ gui_state_read read_gui_state(std::istream& in, std::uint64_t size) {
     state.cracked_urls[url] = flag != 0;
   }
   if (!r.read_count(count, least_row)) return state;
+  // The count fits in the file, so this is at most a few bytes per byte of it.
+  state.rows.reserve(static_cast<std::size_t>(count));
   row_fields fields;
   for (int i = 0; i < count; ++i) {
     row entry;
