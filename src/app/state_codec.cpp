@@ -215,6 +215,8 @@ bool read_row(reader& r, row_fields& in, row& out) {
   if (!r.read_count(count, least_field)) return false;
   in.texts.clear();
   in.fields.clear();
+  // The count fits in the file: each field's place is taken once, not grown into.
+  in.fields.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) {
     row_fields::field f{};
     f.key = in.texts.size();
@@ -233,6 +235,7 @@ bool read_row(reader& r, row_fields& in, row& out) {
   }
   const std::string_view texts = in.texts;
   in.made.clear();
+  in.made.reserve(in.fields.size());
   for (const row_fields::field& f : in.fields) {
     const std::string_view key = texts.substr(f.key, f.key_size);
     if (f.tag == tag_string) in.made.emplace_back(key, texts.substr(f.text, f.text_size));
