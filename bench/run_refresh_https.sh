@@ -2,14 +2,15 @@
 # run_refresh_https.sh WINDOWS_BUILD_DIR [ROWS]: whole refreshes of ROWS entries (10,000 by
 # default) from the local archive over HTTPS, from the click until the program is idle again:
 # the first refresh of one program process (which would pay the system's one-time building of
-# its root store, had the program not readied it while its window was built) and the median
-# of the next three, each against curl posting the same form bodies over one keep-alive TLS
-# connection to the same server, in turns (--cacert the project's test authority, which
+# its root store, had the program not readied it while its window was built) and RUNS more
+# (bench/runs.sh), each against curl posting the same form bodies over one keep-alive TLS
+# connection to the same server just before it (--cacert the project's test authority, which
 # the build tree's Wine prefix is told to trust). Takes ports 8080 (control) and 8443; runs
 # inside its own Xvfb display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+source bench/runs.sh
 build=$(cd "$1" && pwd)
 total=${2:-10000}
 arch=win64; [[ $build == *i686* ]] && arch=win32
@@ -46,7 +47,7 @@ curl_refresh() {
 }
 
 mkdir -p "$work/state"
-export root build arch work total tls
+export root build arch work total tls runs
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c "$(declare -f curl_refresh)"'
   set -euo pipefail
   wine_run() { "$root/scripts/wine-run" "$arch" "$build/wineprefix" "$@"; }
@@ -54,7 +55,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c "$(declare -f curl_refresh)"'
   (cd "$work/state" && wine_run "$build/src/app/vexlets.exe" --archive https://localhost:8443 \
      >"$work/program.txt" 2>&1) &
   for _ in $(seq 50); do drive wait-window >/dev/null 2>&1 && break; sleep 0.2; done
-  for _ in 1 2 3 4; do
+  for _ in $(seq $((runs + 1))); do
     curl_refresh >>"$work/curl.txt"
     drive refresh | sed -n "s/^elapsed_ms=\([0-9]*\) rows=\([0-9]*\).*/\1 \2/p" >>"$work/ours.txt"
   done
@@ -66,12 +67,12 @@ if [[ $(cut -d" " -f2 "$work/ours.txt" | sort -u) != "$total" ]]; then
   cat "$work/program.txt" >&2
   exit 1
 fi
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+cut -d" " -f1 "$work/ours.txt" >"$work/elapsed.txt"
 for which in first later; do
-  if [[ $which == first ]]; then lines=1p; else lines=2,4p; fi
-  curl_ms=$(sed -n "$lines" "$work/curl.txt" | median)
-  ours_ms=$(sed -n "$lines" "$work/ours.txt" | cut -d" " -f1 | median)
-  printf 'refresh over HTTPS, %-30s %d pages (%d rows) | curl %d ms | ours %d ms, click to idle | ours/curl time %sx\n' \
-    "$([[ $which == first ]] && echo "the first of one process," || echo "the median of the next three,")" \
-    $((total / 20)) "$total" "$curl_ms" "$ours_ms" "$(awk -v a="$ours_ms" -v b="$curl_ms" 'BEGIN { printf "%.2f", a / b }')"
+  if [[ $which == first ]]; then lines=1p; else lines='2,$p'; fi
+  sed -n "$lines" "$work/curl.txt" >"$work/curl-$which.txt"
+  sed -n "$lines" "$work/elapsed.txt" >"$work/ours-$which.txt"
+  printf 'refresh over HTTPS, %s, %d pages (%d rows), click to idle | ' \
+    "$([[ $which == first ]] && echo "the first of one process" || echo "the next $runs")" $((total / 20)) "$total"
+  against ours "$work/ours-$which.txt" curl "$work/curl-$which.txt" $((total / 20))
 done

@@ -1,12 +1,12 @@
-// startup_bench EXE DIR_WITH_STATE DIR_WITHOUT: the time from starting the program until its
-// window is idle (the message loop runs, so the state file has been read and the list
-// filled), with a large state file against a start without one. Median of five starts each.
+// startup_bench EXE DIR_WITH_STATE DIR_WITHOUT RUNS: the time from starting the program until
+// its window is idle (the message loop runs, so the state file has been read and the list
+// filled), with a large state file and then without one: a line a run, the two times in
+// milliseconds. bench/run_refresh.sh takes the medians and ratios.
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "site/archive_site.hpp"
 #include "e2e/driver.hpp"
@@ -36,34 +36,27 @@ double start_to_idle(const std::string& exe, const std::string& dir) {
   return 1000.0 * static_cast<double>(t1.QuadPart - t0.QuadPart) / static_cast<double>(f.QuadPart);
 }
 
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: startup_bench EXE DIR_WITH_STATE DIR_WITHOUT\n");
+  if (argc != 5) {
+    std::fprintf(stderr, "usage: startup_bench EXE DIR_WITH_STATE DIR_WITHOUT RUNS\n");
     return 2;
   }
   const std::string exe = e2e::windows_path(argv[1]);
   const std::string with_state = e2e::windows_path(argv[2]);
   const std::string without = e2e::windows_path(argv[3]);
+  const int runs = std::atoi(argv[4]);
   std::string state;
   e2e::read_file(with_state + "\\gui_state", state);
-  std::vector<double> loaded, fresh;
-  for (int i = 0; i < 5; ++i) {
-    // The program rewrites its file at close; keep the large one for every round.
+  for (int i = 0; i < runs; ++i) {
+    // The program rewrites its file at close; keep the large one for every run.
     e2e::write_file(with_state + "\\gui_state", state);
-    loaded.push_back(start_to_idle(exe, with_state));
-    fresh.push_back(start_to_idle(exe, without));
+    const double loaded = start_to_idle(exe, with_state);
+    const double fresh = start_to_idle(exe, without);
     DeleteFileA((without + "\\gui_state").c_str());
+    if (loaded < 0 || fresh < 0) return 1;
+    std::printf("%.0f %.0f\n", loaded, fresh);
   }
-  const double a = median(loaded), b = median(fresh);
-  if (a < 0 || b < 0) return 1;
-  std::printf("start to idle | %zu-byte state file %.0f ms | no state file %.0f ms | ratio %.2fx\n",
-              state.size(), a, b, a / b);
   return 0;
 }

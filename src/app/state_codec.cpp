@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "site/html_text.hpp"
 
@@ -13,27 +15,46 @@ void write_int(std::ostream& out, int value) {
   out.write(bytes, 4);
 }
 
-void write_string(std::ostream& out, const std::string& text) {
+void write_string(std::ostream& out, std::string_view text) {
   write_int(out, static_cast<int>(text.size()));
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
-void write_value(std::ostream& out, const any& value) {
-  if (value.isA<std::string>()) {
+namespace {
+
+// A text of the site as the file keeps it (state_codec.hpp).
+void write_text(std::ostream& out, std::string_view text) {
+  if (plain_html_text(text)) write_string(out, text);
+  else write_string(out, windows_1252_html(std::string(text)));
+}
+
+std::string_view text_of(const any& value) { return value.as<std::string>(); }
+std::string_view text_of(const row::const_field& value) { return value.text(); }
+
+// A value as `write_value` writes it, whether it comes as an `any` or out of a row.
+template <typename V>
+void write_tagged(std::ostream& out, const V& value) {
+  if (value.template isA<std::string>()) {
     write_int(out, tag_string);
-    write_string(out, windows_1252_html(value.as<std::string>()));
-  } else if (value.isA<bool>()) {
+    write_text(out, text_of(value));
+  } else if (value.template isA<bool>()) {
     write_int(out, tag_bool);
-    out.put(value.as<bool>() ? 1 : 0);
+    out.put(value.template as<bool>() ? 1 : 0);
   } else {
     write_int(out, tag_other);
   }
 }
 
+}  // namespace
+
+void write_value(std::ostream& out, const any& value) { write_tagged(out, value); }
+
+void write_value(std::ostream& out, const row::const_field& value) { write_tagged(out, value); }
+
 void write_gui_state(std::ostream& out, const gui_state_data& state) {
   write_int(out, static_cast<int>(state.cracked_urls.size()));
   for (const auto& mark : state.cracked_urls) {
-    write_string(out, windows_1252_html(mark.first));
+    write_text(out, mark.first);
     out.put(mark.second ? 1 : 0);
   }
   write_int(out, static_cast<int>(state.rows.size()));
@@ -81,18 +102,33 @@ class reader {
 
   bool read_byte(char& c) { return take(&c, 1); }
 
-  bool read_string(std::string& text) {
+  // Appends a string of the file to `to`.
+  bool append_string(std::string& to) {
     int length;
     if (!read_int(length) || length < 0 || static_cast<std::uint64_t>(length) > left) return fail();
-    text.assign(static_cast<std::size_t>(length), '\0');
-    return length == 0 || take(&text[0], length);
+    return take(static_cast<std::uint64_t>(length), [&to](const char* piece, std::size_t n) { to.append(piece, n); });
   }
 
-  // A text of the file (HTML text in Windows-1252) as the characters it stands for.
-  bool read_text(std::string& text, bool in_attribute) {
-    if (!read_string(text)) return false;
-    text = read_windows_1252_html(text, in_attribute);
+  bool read_string(std::string& text) {
+    text.clear();
+    return append_string(text);
+  }
+
+  // Appends a text of the file (HTML text in Windows-1252) as the characters it stands for;
+  // a link (`in_attribute`) reads as an href's text does.
+  bool append_text(std::string& to, bool in_attribute) {
+    const std::size_t start = to.size();
+    if (!append_string(to)) return false;
+    if (plain_html_text(std::string_view(to).substr(start))) return true;
+    const std::string characters = read_windows_1252_html(to.substr(start), in_attribute);
+    to.resize(start);
+    to += characters;
     return true;
+  }
+
+  bool read_text(std::string& text, bool in_attribute) {
+    text.clear();
+    return append_text(text, in_attribute);
   }
 
   // A count of items, each at least `least` bytes long, that the rest of the file can hold.
@@ -101,37 +137,32 @@ class reader {
     return true;
   }
 
-  // A link (`in_attribute`) reads as an href's text does.
-  bool read_value(any& value, bool in_attribute) {
-    int tag;
-    if (!read_int(tag)) return false;
-    if (tag == tag_string) {
-      // Read in place: a copy of each text would double the allocations of a load.
-      value = std::string();
-      if (!read_text(value.as<std::string>(), in_attribute)) return false;
-    } else if (tag == tag_bool) {
-      char b;
-      if (!read_byte(b)) return false;
-      value = b != 0;
-    } else {
-      value.clear();
-    }
-    return true;
-  }
-
  private:
-  bool take(char* data, std::uint64_t n) {
+  // Hands the next `n` bytes to `put`, a piece (its address and length) at a time.
+  template <typename F>
+  bool take(std::uint64_t n, F put) {
     if (failed || n > left) return fail();
     left -= n;
+    // Most reads lie within the buffer.
+    if (n <= buffer.size() - at) {
+      put(buffer.data() + at, static_cast<std::size_t>(n));
+      at += static_cast<std::size_t>(n);
+      return true;
+    }
     while (n > 0) {
       if (at == buffer.size() && !refill()) return fail();
       const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(n, buffer.size() - at));
-      std::memcpy(data, buffer.data() + at, piece);
+      put(buffer.data() + at, piece);
       at += piece;
-      data += piece;
       n -= piece;
     }
     return true;
+  }
+  bool take(char* data, std::uint64_t n) {
+    return take(n, [&data](const char* piece, std::size_t k) {
+      std::memcpy(data, piece, k);
+      data += k;
+    });
   }
   // The next piece of the stream, never past the end of the file.
   bool refill() {
@@ -162,13 +193,56 @@ class reader {
 // empty key and a tag without payload.
 constexpr std::uint64_t least_mark = 5, least_row = 4, least_field = 8;
 
-bool read_row(reader& r, row& out) {
-  int fields;
-  if (!r.read_count(fields, least_field)) return false;
-  for (int i = 0; i < fields; ++i) {
-    std::string key;
-    if (!r.read_string(key) || !r.read_value(out[key], key == "url")) return false;
+// One row's fields as the file gives them, gathered before the row is made whole at once:
+// the names and texts one after the other in `texts`, and where each stands. Kept from row
+// to row, so that a long file is read without an allocation per field.
+struct row_fields {
+  struct field {
+    std::size_t key, key_size;
+    int tag;
+    std::size_t text, text_size;
+    bool flag;
+  };
+  std::string texts;
+  std::vector<field> fields;
+  std::vector<row::init> made;
+};
+
+// A value: an integer tag, then for a text its string, for a flag one byte; any other tag
+// has nothing more and reads as an empty value.
+bool read_row(reader& r, row_fields& in, row& out) {
+  int count;
+  if (!r.read_count(count, least_field)) return false;
+  in.texts.clear();
+  in.fields.clear();
+  // The count fits in the file: each field's place is taken once, not grown into.
+  in.fields.reserve(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    row_fields::field f{};
+    f.key = in.texts.size();
+    if (!r.append_string(in.texts) || !r.read_int(f.tag)) return false;
+    f.key_size = in.texts.size() - f.key;
+    if (f.tag == tag_string) {
+      f.text = in.texts.size();
+      if (!r.append_text(in.texts, std::string_view(in.texts).substr(f.key, f.key_size) == "url")) return false;
+      f.text_size = in.texts.size() - f.text;
+    } else if (f.tag == tag_bool) {
+      char b;
+      if (!r.read_byte(b)) return false;
+      f.flag = b != 0;
+    }
+    in.fields.push_back(f);
   }
+  const std::string_view texts = in.texts;
+  in.made.clear();
+  in.made.reserve(in.fields.size());
+  for (const row_fields::field& f : in.fields) {
+    const std::string_view key = texts.substr(f.key, f.key_size);
+    if (f.tag == tag_string) in.made.emplace_back(key, texts.substr(f.text, f.text_size));
+    else if (f.tag == tag_bool) in.made.emplace_back(key, f.flag);
+    else in.made.emplace_back(key, any());
+  }
+  out = row(in.made);
   return true;
 }
 
@@ -186,9 +260,12 @@ gui_state_read read_gui_state(std::istream& in, std::uint64_t size) {
     state.cracked_urls[url] = flag != 0;
   }
   if (!r.read_count(count, least_row)) return state;
+  // The count fits in the file, so this is at most a few bytes per byte of it.
+  state.rows.reserve(static_cast<std::size_t>(count));
+  row_fields fields;
   for (int i = 0; i < count; ++i) {
     row entry;
-    if (!read_row(r, entry)) return state;
+    if (!read_row(r, fields, entry)) return state;
     state.rows.push_back(std::move(entry));
   }
   int number;

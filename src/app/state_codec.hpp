@@ -19,6 +19,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "any/row.hpp"
@@ -53,8 +54,9 @@ struct gui_state_data {
 };
 
 void write_int(std::ostream& out, int value);
-void write_string(std::ostream& out, const std::string& text);
+void write_string(std::ostream& out, std::string_view text);
 void write_value(std::ostream& out, const any& value);
+void write_value(std::ostream& out, const row::const_field& value);
 void write_gui_state(std::ostream& out, const gui_state_data& state);
 
 // What a reader made of a file: every item that was read whole. Reading stops at the first

@@ -101,19 +101,27 @@ std::vector<row> parse_archive_page(const std::string& page) {
   std::vector<row> result;
   entry_matcher matcher(page);
   entry_match m;
+  // A text of the page as the row keeps it: where it stands, unless a reference in it has
+  // to be decoded first (into `decoded`).
+  auto text = [&page](std::size_t from, std::size_t to, bool in_attribute, std::string& decoded) {
+    const std::string_view raw(page.data() + from, to - from);
+    if (raw.find('&') == std::string_view::npos) return raw;
+    decoded = decode_character_references(raw, in_attribute);
+    return std::string_view(decoded);
+  };
+  std::string url, name, difficulty;
   std::size_t from = 0;
   for (std::size_t p = page.find(heading, from); p != npos; p = page.find(heading, from)) {
     if (!matcher.match_at(p, m)) {
       from = p + 1;
       continue;
     }
-    row r;
-    r["url"] = decode_character_references(page.substr(m.url, m.url_end - m.url), true);
-    r["name"] = decode_character_references(page.substr(m.name, m.name_end - m.name));
-    r["difficulty"] = decode_character_references(page.substr(m.diff, m.diff_end - m.diff));
     const char solved[] = "Solved by";
-    r["solved"] = find_within(page, p, m.end, solved, sizeof solved - 1) != npos;
-    result.push_back(std::move(r));
+    // The row is made whole at once: one block, no field added to it afterwards.
+    result.push_back(row{{"url", text(m.url, m.url_end, true, url)},
+                         {"name", text(m.name, m.name_end, false, name)},
+                         {"difficulty", text(m.diff, m.diff_end, false, difficulty)},
+                         {"solved", find_within(page, p, m.end, solved, sizeof solved - 1) != npos}});
     from = m.end;
   }
   return result;

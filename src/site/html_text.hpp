@@ -3,6 +3,7 @@
 // sees, in UTF-8.
 
 #include <string>
+#include <string_view>
 
 // Replaces every character reference in UTF-8 text as the HTML standard reads one in text,
 // by the UTF-8 of the characters it stands for: the named references of its table (the
@@ -11,7 +12,7 @@
 // characters and 0, surrogates and values past U+10FFFF for U+FFFD. An "&" that starts no
 // reference stays as it was written, and so, `in_attribute`, does a legacy name without ";"
 // that "=" or a letter or digit follows. Never longer than the text.
-std::string decode_character_references(const std::string& text, bool in_attribute = false);
+std::string decode_character_references(std::string_view text, bool in_attribute = false);
 
 // -- HTML text in Windows-1252 --
 // How texts were kept before the program read pages as Unicode, and still are (by the
@@ -25,3 +26,6 @@ std::string windows_1252_html(const std::string& utf8);
 
 // The characters of such a text (an attribute's, `in_attribute`), in UTF-8.
 std::string read_windows_1252_html(const std::string& bytes, bool in_attribute = false);
+
+// ASCII without "&": a text that both of the above give back unchanged.
+bool plain_html_text(std::string_view text);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <map>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -115,7 +116,7 @@ TEST(Any, CopiesAreIndependent) {
   (*first)["name"] = std::string("abc");
   (*first)["solved"] = true;
   row second(*first);
-  (*first)["name"].as<std::string>() = "other";
+  (*first)["name"] = std::string("other");
   delete first;
   EXPECT_EQ(second["url"].as<std::string>(), "/x/");
   EXPECT_EQ(second["name"].as<std::string>(), "abc");
@@ -123,6 +124,42 @@ TEST(Any, CopiesAreIndependent) {
   // An absent key is inserted empty.
   EXPECT_FALSE(second["missing"].isA<std::string>());
   EXPECT_EQ(second.size(), 4u);
+}
+
+// A row keeps its fields packed in one block: names of its own and of others, values of
+// every kind, in a map's order, each replaceable by a value of another kind.
+TEST(Row, FieldsAsAMapHoldsThem) {
+  row r{{"url", "/x/"}, {"zeta", 7}, {"name", std::string("first")}, {"", true}, {"name", "second"},
+        {"Name", any()}, {"solved", false}};
+  std::string order;
+  for (const auto& field : r) order += "[" + std::string(field.first) + "]";
+  EXPECT_EQ(order, "[][Name][name][solved][url][zeta]");  // byte order; the later "name" counts
+  EXPECT_EQ(r.at("name").as<std::string>(), "second");
+  EXPECT_EQ(r.at("zeta").as<int>(), 7);
+  EXPECT_TRUE(r.at("").as<bool>());
+  EXPECT_TRUE(r.at("Name").isA<unsigned int>());
+  EXPECT_FALSE(r.at("Name").isA<std::string>() || r.at("Name").isA<bool>() || r.at("Name").isA<int>());
+  EXPECT_THROW(r.at("solved").as<std::string>(), anyimpl::bad_any_cast);
+  EXPECT_THROW(r.at("difficulty"), std::out_of_range);
+  EXPECT_EQ(r.count("difficulty"), 0u);
+  EXPECT_TRUE(r.find("difficulty") == r.end());
+
+  // A copy owns its values of other types too.
+  row copy(r);
+  r["zeta"] = std::string("now a text");
+  r["url"] = 42;
+  r["solved"] = any(true);
+  r["long name of a field of another kind"] = std::string(300, 'x');
+  EXPECT_EQ(r.at("zeta").as<std::string>(), "now a text");
+  EXPECT_EQ(r.at("url").as<int>(), 42);
+  EXPECT_TRUE(r.at("solved").as<bool>());
+  EXPECT_EQ(r.at("long name of a field of another kind").text().size(), 300u);
+  EXPECT_EQ(r.size(), 7u);
+  EXPECT_EQ(copy.at("zeta").as<int>(), 7);
+  EXPECT_EQ(copy.at("url").value().as<std::string>(), "/x/");
+  EXPECT_EQ(copy.size(), 6u);
+  copy = r;
+  EXPECT_EQ(copy.at("url").as<int>(), 42);
 }
 
 TEST(Any, SmallTypesNeverAllocate) {

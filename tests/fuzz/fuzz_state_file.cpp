@@ -22,10 +22,11 @@ void count_allocation(const volatile void*, std::size_t n) {
 void ignore_free(const volatile void*) {}
 const int hooks_installed = __sanitizer_install_malloc_and_free_hooks(count_allocation, ignore_free);
 
-// The smallest items cost the most per byte: a row of no fields (4 bytes) is an empty map
-// in the rows' vector, whose growth copies it again; that stays under 32 bytes per byte
-// of file. Twice that leaves room, while a count or length the file cannot hold would ask
-// for far more. A file of a few bytes costs the reader's own fixed needs.
+// The smallest items cost the most per byte: a field of an empty name and no value (8 bytes)
+// takes a place in the reader's lists of one row's fields and in the row, about 140 bytes;
+// that stays under 32 bytes per byte of file. Twice that leaves room, while a count or
+// length the file cannot hold would ask for far more. A file of a few bytes costs the
+// reader's own fixed needs.
 constexpr std::size_t bytes_per_file_byte = 64;
 constexpr std::size_t fixed_bytes = 4096;
 

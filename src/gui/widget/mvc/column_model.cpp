@@ -10,7 +10,7 @@ int index_of_key(const observable_vector<lv_column>& columns, const std::string&
 
 template <>
 std::string format_field<bool>(const row& r, const std::string& key) {
-  const any& val = r.at(key);
+  const row::const_field val = r.at(key);
   VEX_ASSERT(val.isA<bool>());
   return val.as<bool>() ? "Yes" : "No";
 }

@@ -31,7 +31,7 @@ int index_of_key(const observable_vector<lv_column>& columns, const std::string&
 // `_t`: a column over a field of another type is a programming error.
 template <typename _t>
 std::string format_field(const row& r, const std::string& key) {
-  const any& val = r.at(key);
+  const row::const_field val = r.at(key);
   VEX_ASSERT(val.isA<_t>());
   std::stringstream out;
   out << val.as<_t>();
