@@ -8,7 +8,8 @@
 # The server also speaks HTTPS, with certificates of the project's own test authority (made
 # once into WORK's sibling "tls", or $VEX_E2E_TLS; the tests trust the authority in their
 # Wine prefix): 443 and 4443 with a good certificate for localhost and 127.0.0.1, 4444 a
-# self-signed one, 4445 an expired one, 4446 one for another name.
+# self-signed one, 4445 an expired one, 4446 one for another name, 4447 a revoked one (whose
+# authority's revocation list the server hands out at /_crl).
 #   run_e2e.sh server-start WORK SERVER_PY   starts the server in the background (its process
 #       id in WORK/server.pid, its output in WORK/server.log) and waits for its ready line
 #   run_e2e.sh server-stop WORK              stops the server of WORK/server.pid, if any
@@ -67,6 +68,7 @@ server_start() {
       if ((fd > 2)); then eval "exec $fd>&-"; fi
     done 2>/dev/null
     exec python3 "$server" --host 127.0.0.1 --port 80 --tls "$tls/localhost.pem" "$tls/localhost.key" \
+      --crl "$tls/ca.crl" --tls-also 4447 "$tls/revoked.pem" "$tls/revoked.key" \
       --tls-also 4443 "$tls/localhost.pem" "$tls/localhost.key" \
       --tls-also 4444 "$tls/self_signed.pem" "$tls/self_signed.key" \
       --tls-also 4445 "$tls/expired.pem" "$tls/expired.key" \
