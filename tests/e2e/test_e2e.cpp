@@ -14,6 +14,8 @@
 //   -- names in every script --
 //   -- opening entries in the browser --
 //   -- HTTPS and the archive's address --
+//   -- pages over several connections --
+//   -- servers others wrote --
 
 #include <gtest/gtest.h>
 
@@ -1851,6 +1853,64 @@ TEST_F(E2E, SitesThatCloseAfterEveryReplyOrServeOneConnectionGetEveryPage) {
     EXPECT_EQ("300 entries listed.", app->status_text());
   }
   ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+// -- servers others wrote --
+
+// Whether something accepts connections on 127.0.0.1:`port`.
+bool accepts(int port) {
+  const SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in a = {};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(static_cast<u_short>(port));
+  const bool accepted = connect(s, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
+  closesocket(s);
+  return accepted;
+}
+
+// Web servers others wrote, each in front of the local archive and writing the archive's
+// replies its own way (run_e2e.sh stacks-start, on `ports`); stopped however the test ends.
+struct real_servers {
+  explicit real_servers(std::vector<int> ports_) : ports(std::move(ports_)) {
+    started = e2e::start_unix_program("/bin/bash " + control_script() + " stacks-start " + work_root(), error) &&
+              e2e::wait_until([&] { return std::all_of(ports.begin(), ports.end(), accepts); }, 60000, 100);
+    if (!started && error.empty()) error = "the servers did not start (" + work_root() + "/stacks.log says why)";
+  }
+  ~real_servers() {
+    std::string ignored;
+    e2e::start_unix_program("/bin/bash " + control_script() + " stacks-stop " + work_root(), ignored);
+    e2e::wait_until([&] { return std::none_of(ports.begin(), ports.end(), accepts); }, 20000, 100);
+  }
+  std::vector<int> ports;
+  bool started;
+  std::string error;
+};
+
+// Every page through each of them, cookies and all: names in lower case (uvicorn's h11), chunks
+// of their own size, replies sized by a proxy (nginx).
+TEST_F(E2E, EveryPageThroughServersOthersWrote) {
+  const struct {
+    const char* name;
+    int port;
+  } servers[] = {{"Python's http.server", 8101}, {"uvicorn over h11", 8102}, {"aiohttp", 8103}, {"nginx", 8104}};
+  real_servers stacks({8101, 8102, 8103, 8104});
+  ASSERT_TRUE(stacks.started) << stacks.error;
+  for (const auto& s : servers) {
+    SCOPED_TRACE(s.name);
+    reset_server();
+    set_faults("{\"total\": 65}");
+    ASSERT_NO_FATAL_FAILURE(start_app("--archive http://127.0.0.1:" + std::to_string(s.port), "127.0.0.1"));
+    ASSERT_NO_FATAL_FAILURE(refresh());
+    const std::vector<logged_request> log = server_log();
+    EXPECT_EQ((std::vector<std::string>{"0", "20", "40", "60"}), sorted_starts_of(log));
+    for (std::size_t i = 1; i < log.size(); ++i)
+      EXPECT_EQ("session=1", log[i].headers.count("cookie") ? log[i].headers.at("cookie") : "<none>");
+    EXPECT_EQ(names_of(replay(log, "{\"total\": 65}")), names());
+    EXPECT_EQ("65 entries listed.", app->status_text());
+    EXPECT_TRUE(lines_of(output()).empty()) << output();
+    ASSERT_NO_FATAL_FAILURE(close_app());
+  }
 }
 
 }  // namespace
