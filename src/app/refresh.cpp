@@ -120,10 +120,11 @@ http_resp ask(refresh_run& run, net::http& client, int page) {
 }
 
 // The reply's text, read once in the character set it was sent in. A reply that says the
-// archive is elsewhere ends the refresh.
+// archive is elsewhere ends the refresh; where it points goes to the status line and standard
+// output, so only as much of it as a diagnostic shows, escaped.
 std::string page_of(const refresh_run& run, const http_resp& response) {
-  const std::string moved =
-      moved_failure(response.status_line, net::field_of(response.headers, "Location"), run.request.archive);
+  const std::string location = net::printable(net::field_of(response.headers, "Location"));
+  const std::string moved = moved_failure(response.status_line, location, run.request.archive);
   if (!moved.empty()) throw refresh_stopped(moved);
   return page_text(response.body, net::field_of(response.headers, "Content-Type"));
 }

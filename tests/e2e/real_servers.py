@@ -1,9 +1,13 @@
 #!/usr/bin/python3
 """Web servers others wrote, each in front of the local archive, for the end-to-end tests.
 
-    real_servers.py WORK ARCHIVE_PORT   starts every server below on 127.0.0.1 (each a process
-        of its own, nginx's files under WORK/nginx), prints "real servers listening" once all
-        of them accept connections, and stops them all on SIGTERM or SIGINT
+    real_servers.py start WORK   starts them in the background (their process id in
+        WORK/stacks.pid, their output in WORK/stacks.log) and waits until every one accepts
+        connections; exit status 1 (and the log on standard error) if one does not
+    real_servers.py stop WORK    stops them, if they run
+    real_servers.py serve WORK ARCHIVE_PORT   runs every server below on 127.0.0.1 (each a
+        process of its own, nginx's files under WORK/nginx), prints "real servers listening"
+        once all of them accept connections, and stops them all on SIGTERM or SIGINT
 
 Each passes the client's search form and cookies on to the local archive (127.0.0.1 on
 ARCHIVE_PORT) and its reply, cookies included, back, writing the reply the way its own HTTP
@@ -164,20 +168,8 @@ def accepts(port):
         return False
 
 
-def main(argv):
-    if len(argv) == 3 and argv[1] in PORTS:
-        # One server, in the process the launcher started for it.
-        name, port = argv[1], PORTS[argv[1]]
-        if name == "nginx":
-            run_nginx(port, argv[2])
-        else:
-            {"http.server": run_http_server, "uvicorn": run_uvicorn, "aiohttp": run_aiohttp}[name](port)
-        return 0
-    if len(argv) != 3:
-        print("usage: real_servers.py WORK ARCHIVE_PORT", file=sys.stderr)
-        return 2
-    work = argv[1]
-    os.environ["REAL_SERVERS_ARCHIVE_PORT"] = argv[2]
+def serve(work, archive_port):
+    os.environ["REAL_SERVERS_ARCHIVE_PORT"] = archive_port
     children = [subprocess.Popen([sys.executable, os.path.abspath(__file__), name, work]) for name in PORTS]
     stop = []
     signal.signal(signal.SIGTERM, lambda *_: stop.append(True))
@@ -203,6 +195,63 @@ def main(argv):
                 c.wait(10)
             except subprocess.TimeoutExpired:
                 c.kill()
+
+
+def stop(work):
+    try:
+        with open(os.path.join(work, "stacks.pid")) as f:
+            pid = int(f.read())
+        os.remove(os.path.join(work, "stacks.pid"))
+    except (OSError, ValueError):
+        return 0
+    try:
+        os.kill(pid, signal.SIGTERM)
+        for _ in range(200):
+            os.kill(pid, 0)
+            time.sleep(0.05)
+        os.kill(pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
+    return 0
+
+
+def start(work):
+    """Runs `serve` in a session of its own that holds none of the caller's descriptors (a test
+    runner waits for its output pipe to close), with the local archive on port 80."""
+    stop(work)
+    os.makedirs(work, exist_ok=True)
+    log_path = os.path.join(work, "stacks.log")
+    with open(log_path, "wb") as log, open(os.devnull, "rb") as nothing:
+        child = subprocess.Popen([sys.executable, os.path.abspath(__file__), "serve", work, "80"],
+                                 stdin=nothing, stdout=log, stderr=log, start_new_session=True)
+    with open(os.path.join(work, "stacks.pid"), "w") as f:
+        f.write(str(child.pid))
+    while child.poll() is None:
+        with open(log_path, "rb") as log:
+            if any(line.startswith(b"real servers listening") for line in log):
+                return 0
+        time.sleep(0.05)
+    with open(log_path, "rb") as log:
+        sys.stderr.write("real servers did not start:\n" + log.read().decode("utf-8", "replace"))
+    stop(work)
+    return 1
+
+
+def main(argv):
+    if len(argv) == 3 and argv[1] in PORTS:
+        # One server, in the process `serve` started for it.
+        name, port = argv[1], PORTS[argv[1]]
+        if name == "nginx":
+            run_nginx(port, argv[2])
+        else:
+            {"http.server": run_http_server, "uvicorn": run_uvicorn, "aiohttp": run_aiohttp}[name](port)
+        return 0
+    if len(argv) == 3 and argv[1] in ("start", "stop"):
+        return (start if argv[1] == "start" else stop)(argv[2])
+    if len(argv) == 4 and argv[1] == "serve":
+        return serve(argv[2], argv[3])
+    print("usage: real_servers.py start WORK | stop WORK | serve WORK ARCHIVE_PORT", file=sys.stderr)
+    return 2
 
 
 if __name__ == "__main__":

@@ -17,13 +17,15 @@
 # The tests call server-stop and server-start themselves (Wine starts Linux programs given
 # by absolute path) to see the program meet a refused connection.
 #   run_e2e.sh stacks-start WORK   starts web servers others wrote in front of the archive
-#       (real_servers.py: ports 8101 to 8104; its process id in WORK/stacks.pid, its output in
-#       WORK/stacks.log) and waits until every one accepts connections
+#       (real_servers.py start: ports 8101 to 8104) and waits until every one accepts
+#       connections
 #   run_e2e.sh stacks-stop WORK    stops them, if they run
 set -euo pipefail
 
 # Started from Wine, the environment's PATH may be a Windows one.
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin:${PATH:-}
+# Run by Debian's own Python, for which its packages of those servers are made.
+real_servers() { /usr/bin/python3 "$(dirname "$(readlink -f "$0")")/real_servers.py" "$@"; }
 
 # The server lets go of its ports one after another as it shuts down: while it is at it,
 # WORK/server.stopping holds its process id, and a start waits for it to end.
@@ -90,61 +92,20 @@ server_start() {
   return 1
 }
 
-stacks_stop() {
-  local work=$1 pid
-  [[ -f $work/stacks.pid ]] || return 0
-  pid=$(cat "$work/stacks.pid")
-  rm -f "$work/stacks.pid"
-  [[ $pid =~ ^[0-9]+$ ]] || return 0
-  if kill "$pid" 2>/dev/null; then
-    for _ in $(seq 200); do
-      kill -0 "$pid" 2>/dev/null || return 0
-      sleep 0.05
-    done
-    kill -9 "$pid" 2>/dev/null || true
-  fi
-}
-
-stacks_start() {
-  local work=$1 pid
-  mkdir -p "$work"
-  stacks_stop "$work"
-  : >"$work/stacks.log"
-  (
-    for fd in /proc/$BASHPID/fd/*; do
-      fd=${fd##*/}
-      if ((fd > 2)); then eval "exec $fd>&-"; fi
-    done 2>/dev/null
-    # Debian's own Python, for which its packages of these servers are made.
-    exec /usr/bin/python3 "$(dirname "$(readlink -f "$0")")/real_servers.py" "$work" 80
-  ) </dev/null >"$work/stacks.log" 2>&1 &
-  pid=$!
-  echo "$pid" >"$work/stacks.pid"
-  for _ in $(seq 600); do
-    grep -q "^real servers listening" "$work/stacks.log" && return 0
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.05
-  done
-  echo "run_e2e: the real servers did not start:" >&2
-  cat "$work/stacks.log" >&2
-  stacks_stop "$work"
-  return 1
-}
-
 command=${1:-}
 shift || true
 case $command in
   server-start) server_start "$@" ;;
   server-stop) server_stop "$@" ;;
-  stacks-start) stacks_start "$@" ;;
-  stacks-stop) stacks_stop "$@" ;;
+  stacks-start) real_servers start "$@" ;;
+  stacks-stop) real_servers stop "$@" ;;
   run)
     work=$1 server=$2 test_exe=$3
     shift 3
     mkdir -p "$work"
     server_stop "$work"  # one left behind by a run that was killed
     find "$work" -mindepth 1 -delete
-    trap 'stacks_stop "$work"; server_stop "$work"' EXIT
+    trap 'real_servers stop "$work"; server_stop "$work"' EXIT
     server_start "$work" "$server"
     export VEX_E2E_WORK=$work VEX_E2E_SERVER=$server VEX_E2E_CONTROL=$(readlink -f "$0")
     export VEX_E2E_TLS=$(tls_dir "$work")

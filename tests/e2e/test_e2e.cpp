@@ -399,16 +399,9 @@ TEST_F(E2E, RequestsFollowTheResultCount) {
   ASSERT_NO_FATAL_FAILURE(close_app());
 }
 
-TEST_F(E2E, CookieOnlyOnLaterPagesOfARefresh) {
-  ASSERT_NO_FATAL_FAILURE(start_app());
-  set_faults("{\"total\": 45}");
-  ASSERT_NO_FATAL_FAILURE(refresh());
-  ASSERT_NO_FATAL_FAILURE(refresh());
-  const std::vector<logged_request> log = server_log();
-  ASSERT_EQ(6u, log.size());
-  // The server hands out session n to the n-th request that came without a cookie.
-  // The cookie's attributes stay with the program.
-  const char* const expected[] = {nullptr, "session=1", "session=1", nullptr, "session=2", "session=2"};
+// The "Cookie" field of each request: `expected`, or none where that is null (a first page).
+void expect_cookies(const std::vector<logged_request>& log, const std::vector<const char*>& expected) {
+  ASSERT_EQ(expected.size(), log.size());
   for (std::size_t i = 0; i < log.size(); ++i) {
     SCOPED_TRACE("request " + std::to_string(i));
     const auto cookie = log[i].headers.find("cookie");
@@ -419,6 +412,18 @@ TEST_F(E2E, CookieOnlyOnLaterPagesOfARefresh) {
       EXPECT_EQ(log[i].headers.end(), cookie) << "cookie \"" << cookie->second << "\" on a first page";
     }
   }
+}
+
+TEST_F(E2E, CookieOnlyOnLaterPagesOfARefresh) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  set_faults("{\"total\": 45}");
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  const std::vector<logged_request> log = server_log();
+  ASSERT_EQ(6u, log.size());
+  // The server hands out session n to the n-th request that came without a cookie.
+  // The cookie's attributes stay with the program.
+  expect_cookies(log, {nullptr, "session=1", "session=1", nullptr, "session=2", "session=2"});
   EXPECT_EQ((std::vector<std::string>{"0", "20", "40"}),
             sorted_starts_of(std::vector<logged_request>(log.begin(), log.begin() + 3)));
   EXPECT_EQ((std::vector<std::string>{"0", "20", "40"}),
@@ -436,18 +441,8 @@ TEST_F(E2E, CookiesAreKeptAsABrowserKeepsThem) {
   ASSERT_NO_FATAL_FAILURE(refresh());
   const std::vector<logged_request> log = server_log();
   ASSERT_EQ(6u, log.size());
-  const char* const expected[] = {nullptr, "session=1; lang=en; visits=1", "session=1; visits=2",
-                                  nullptr, "session=2; lang=en; visits=1", "session=2; visits=2"};
-  for (std::size_t i = 0; i < log.size(); ++i) {
-    SCOPED_TRACE("request " + std::to_string(i));
-    const auto cookie = log[i].headers.find("cookie");
-    if (expected[i]) {
-      ASSERT_NE(log[i].headers.end(), cookie);
-      EXPECT_EQ(expected[i], cookie->second);
-    } else {
-      EXPECT_EQ(log[i].headers.end(), cookie) << "cookie \"" << cookie->second << "\" on a first page";
-    }
-  }
+  expect_cookies(log, {nullptr, "session=1; lang=en; visits=1", "session=1; visits=2", nullptr,
+                       "session=2; lang=en; visits=1", "session=2; visits=2"});
   EXPECT_EQ("60 entries listed.", app->status_text());
   ASSERT_NO_FATAL_FAILURE(close_app());
 }
@@ -1720,6 +1715,17 @@ TEST_F(E2E, RedirectNamesTheNewAddress) {
       "entries listed.",
       app->status_text());
   EXPECT_EQ(1u, server_log().size());
+
+  // The server's words are shown and written out escaped, and only the first 300 bytes.
+  reset_server();
+  const std::string location = "/elsewhere/\x1b[2J" + std::string(385, 'x');
+  set_faults(nlohmann::json{{"status", 302}, {"location", location}}.dump());
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  const std::string shown = build.base_url() + "/elsewhere/\\x1b[2J" + std::string(285, 'x') + "... (100 more bytes)";
+  EXPECT_EQ("The archive moved to " + shown + ". No entries listed.", app->status_text());
+  const std::vector<std::string> out = lines_of(output());
+  ASSERT_EQ(2u, out.size()) << output();
+  EXPECT_EQ("The archive moved to " + shown + ".", out[1]);
   ASSERT_NO_FATAL_FAILURE(close_app());
 }
 
