@@ -22,6 +22,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <set>
@@ -1621,6 +1622,7 @@ TEST_F(E2E, AStalledOrTricklingFirstPageIsReportedInTime) {
   set_faults("{\"total\": 45, \"delay_ms\": 40000}");
   long long ms = app->refresh(2 * refresh_ms);
   ASSERT_GE(ms, 0) << app->button_text();
+  std::printf("a first page without an answer: reported after %lld ms\n", ms);
   EXPECT_GE(ms, 29000);
   EXPECT_LT(ms, 45000);
   EXPECT_EQ("The archive did not answer in time. No entries listed.", app->status_text());
@@ -1630,6 +1632,7 @@ TEST_F(E2E, AStalledOrTricklingFirstPageIsReportedInTime) {
   set_faults("{\"total\": 45, \"trickle_ms\": 1000}");
   ms = app->refresh(3 * refresh_ms);
   ASSERT_GE(ms, 0) << app->button_text();
+  std::printf("a first page a byte a second: given up after %lld ms\n", ms);
   EXPECT_GE(ms, 119000);
   EXPECT_LT(ms, 135000);
   EXPECT_EQ("The archive's reply came too slowly: not whole after 120 seconds. No entries listed.",
