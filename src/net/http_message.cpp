@@ -138,8 +138,16 @@ class piece_reader {
   std::size_t available() const { return buf_.size() - pos_; }
 
   // Appends the next piece; throws `error` when the connection gives nothing more. What was
-  // read goes first, and what was not joins the piece in a buffer of just their size.
+  // read goes first, and what was not (a line's start, a few KB at most) joins the piece in a
+  // buffer of just their size; while nothing was read yet (a head coming in pieces), the piece
+  // is simply appended, so that a head in many small pieces is not copied again for each.
   void more(const char* error) {
+    if (pos_ == 0 && available() > 0) {
+      std::string piece = read_();
+      if (piece.empty()) throw net_exception(error_kind::closed, error);
+      buf_ += piece;
+      return;
+    }
     std::string left = buf_.substr(pos_);
     std::string().swap(buf_);
     pos_ = 0;
