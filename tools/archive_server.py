@@ -73,7 +73,8 @@ FAULT_TYPES = {
     "status": int, "chunked": bool, "chunk_size": int, "split_head": bool,
     "first_url": str, "first_name": str, "charset": str, "charset_in": str, "location": str,
     "jitter_ms": int, "cut_start": int, "cut_times": int, "close_each": bool,
-    "one_at_a_time": bool,
+    "one_at_a_time": bool, "lower_case_names": bool, "cookies": bool, "chunk_extensions": bool,
+    "trickle_ms": int,
 }
 DEFAULT_CHUNK_SIZE = 7
 SPLIT_HEAD_PAUSE_S = 0.05
@@ -283,30 +284,61 @@ def reason(status):
         return "Status %d" % status
 
 
-def chunk_body(body, size):
-    """Chunked framing with data chunks of `size` bytes.
+def chunk_extension(index):
+    """Extensions for the size line of chunk `index` (RFC 9112 7.1.1): a token and a quoted
+    string, as a server that numbers its chunks might write them."""
+    return b';n=%d;note="chunk %d; of the page"' % (index, index)
 
-    The client ends a chunked body at the first CR LF "0" CR LF CR LF it sees in the raw
-    bytes, so a chunk whose size line ends in "0" followed by data starting with CR LF
-    would end the reply early. Such a chunk is made shorter until the framing forges no end
+
+def chunk_body(body, size, extensions=False):
+    """Chunked framing with data chunks of `size` bytes, each size line with extensions
+    (`chunk_extension`) when asked.
+
+    A client that ends a chunked body at the first CR LF "0" CR LF CR LF it sees in the raw
+    bytes would end the reply early at a chunk whose size line ends in "0" followed by data
+    starting with CR LF. Such a chunk is made shorter until the framing forges no end
     marker; only data that itself holds the marker can still produce one.
     """
     out = bytearray()
     pos = 0
+    index = 0
     while pos < len(body):
         n = min(size, len(body) - pos)
+        extension = chunk_extension(index) if extensions else b""
         chosen = None
         for m in range(n, 0, -1):
-            framed = b"%x\r\n" % m + body[pos:pos + m] + b"\r\n"
+            framed = b"%x" % m + extension + b"\r\n" + body[pos:pos + m] + b"\r\n"
             if b"0\r\n\r\n" not in bytes(out[-4:]) + framed:
-                chosen = framed
+                chosen, taken = framed, m
                 break
         if chosen is None:
-            chosen = b"%x\r\n" % n + body[pos:pos + n] + b"\r\n"
+            chosen, taken = b"%x" % n + extension + b"\r\n" + body[pos:pos + n] + b"\r\n", n
         out += chosen
-        pos += int(chosen.split(b"\r\n", 1)[0], 16)
-    out += b"0\r\n\r\n"
+        pos += taken
+        index += 1
+    out += b"0" + (chunk_extension(index) if extensions else b"") + b"\r\n\r\n"
     return bytes(out)
+
+
+def session_cookies(session, several):
+    """The Set-Cookie values of a reply to a request that came without a cookie: the session,
+    and with "cookies" two more, with attributes a browser keeps to itself."""
+    cookies = ["session=%d; path=/" % session]
+    if several:
+        tomorrow = email.utils.formatdate(time.time() + 86400, usegmt=True)
+        cookies += ["lang=en; Path=/; Max-Age=31536000", "visits=1; Expires=%s; HttpOnly" % tomorrow]
+    return cookies
+
+
+def later_cookies(cookie_header):
+    """With "cookies", what a reply to a request with cookies sets: "visits" counted up (a new
+    value for a name the client has), and "lang" removed by an expiry in the past."""
+    sent = dict(part.strip().partition("=")[::2] for part in cookie_header.split(";") if "=" in part)
+    try:
+        visits = int(sent.get("visits", "0"))
+    except ValueError:
+        visits = 0
+    return ["visits=%d; HttpOnly" % (visits + 1), "lang=; Expires=Thu, 01 Jan 1970 00:00:00 GMT; Path=/"]
 
 
 # ---------------------------------------------------------------------------------------
@@ -462,9 +494,11 @@ def read_chunked(rfile):
         read_line(rfile)
 
 
-def make_head(status, fields):
+def make_head(status, fields, lower_case=False):
+    """The reply's head; field names in lower case with `lower_case`, as h11 and others write
+    them (RFC 9110 5.1: they are case-insensitive)."""
     lines = ["HTTP/1.1 %d %s" % (status, reason(status))]
-    lines += ["%s: %s" % f for f in fields]
+    lines += ["%s: %s" % ((n.lower() if lower_case else n), v) for n, v in fields]
     return ("\r\n".join(lines) + "\r\n\r\n").encode("latin-1")
 
 
@@ -511,13 +545,15 @@ class Handler(socketserver.BaseRequestHandler):
 
     def control(self, request):
         state = self.server.state
-        routes = {"/_reset": "POST", "/_faults": "POST", "/_log": "GET"}
+        routes = {"/_reset": "POST", "/_faults": "POST", "/_log": "GET", "/_crl": "GET"}
         path = request.path
         status, reply = 200, None
         if path not in routes:
             status, reply = 404, {"error": "no such control path"}
         elif request.method != routes[path]:
             status, reply = 405, {"error": "use %s" % routes[path]}
+        elif path == "/_crl":
+            return self.send_crl(request)
         elif path == "/_reset":
             with state.lock:
                 state.reset()
@@ -538,6 +574,19 @@ class Handler(socketserver.BaseRequestHandler):
         body = json.dumps(reply, indent=1).encode("utf-8")
         close = request.wants_close()
         fields = [("Content-Type", "application/json"), ("Content-Length", str(len(body)))]
+        if close:
+            fields.append(("Connection", "close"))
+        self.request.sendall(make_head(status, fields) + body)
+        return not close
+
+    def send_crl(self, request):
+        """The test authority's revocation list (--crl), where its certificates say it is."""
+        close = request.wants_close()
+        crl = self.server.crl
+        status = 200 if crl is not None else 404
+        body = crl if crl is not None else small_page("404 Not Found", "No revocation list.").encode("latin-1")
+        fields = [("Content-Type", "application/pkix-crl" if crl is not None else "text/html"),
+                  ("Content-Length", str(len(body)))]
         if close:
             fields.append(("Connection", "close"))
         self.request.sendall(make_head(status, fields) + body)
@@ -576,10 +625,13 @@ class Handler(socketserver.BaseRequestHandler):
                    and state.cuts < faults.get("cut_times", 1))
             if cut:
                 state.cuts += 1
-            cookie = None
-            if not (request.header("cookie") or "").strip():
-                cookie = "session=%d; path=/" % state.next_session
+            cookies = []
+            sent_cookies = (request.header("cookie") or "").strip()
+            if not sent_cookies:
+                cookies = session_cookies(state.next_session, faults.get("cookies", False))
                 state.next_session += 1
+            elif faults.get("cookies", False):
+                cookies = later_cookies(sent_cookies)
 
         delayed = index >= faults.get("delay_from", 0)
         if faults.get("delay_ms", 0) > 0 and delayed:
@@ -617,23 +669,29 @@ class Handler(socketserver.BaseRequestHandler):
         fields = [("Date", email.utils.formatdate(usegmt=True)),
                   ("Server", "vexlet-archive/1.0"),
                   ("Content-Type", content_type)]
-        if cookie:
-            fields.append(("Set-Cookie", cookie))
+        fields += [("Set-Cookie", c) for c in cookies]
         if "location" in faults:
             fields.append(("Location", faults["location"]))
         if request.wants_close():
             fields.append(("Connection", "close"))
         if faults.get("chunked", False):
             fields.append(("Transfer-Encoding", "chunked"))
-            payload = chunk_body(payload, faults.get("chunk_size", DEFAULT_CHUNK_SIZE))
+            payload = chunk_body(payload, faults.get("chunk_size", DEFAULT_CHUNK_SIZE),
+                                 faults.get("chunk_extensions", False))
         else:
             fields.append(("Content-Length", str(len(payload))))
-        head = make_head(status, fields)
+        head = make_head(status, fields, faults.get("lower_case_names", False))
         if cut:
             # The connection ends halfway through the body.
             self.request.sendall(head + payload[:len(payload) // 2])
             return False
-        if faults.get("stall_body_ms", 0) > 0 and delayed:
+        if faults.get("trickle_ms", 0) > 0 and delayed:
+            # A byte now and then, each within any read time-out, until the reply is out or
+            # the client has gone.
+            for byte in head + payload:
+                self.request.sendall(bytes((byte,)))
+                time.sleep(faults["trickle_ms"] / 1000.0)
+        elif faults.get("stall_body_ms", 0) > 0 and delayed:
             # A reply that stops in the middle of its body for a while.
             half = len(head) + len(payload) // 2
             message = head + payload
@@ -661,6 +719,8 @@ class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
     block_on_close = False
     # An ssl.SSLContext for a listener that speaks HTTPS.
     tls = None
+    # The bytes of the revocation list served at /_crl, if any.
+    crl = None
 
     def handle_error(self, request, client_address):
         # A client that vanishes mid-reply is routine here, not worth a traceback.
@@ -679,6 +739,8 @@ def main(argv=None):
     parser.add_argument("--tls", nargs=2, metavar=("CERT", "KEY"),
                         help="also serve HTTPS on --tls-port with this certificate (chain) and key, PEM")
     parser.add_argument("--tls-port", type=int, default=443)
+    parser.add_argument("--crl", metavar="FILE",
+                        help="serve this revocation list (DER) at /_crl, for certificates that name it")
     parser.add_argument("--tls-also", nargs=3, action="append", default=[],
                         metavar=("PORT", "CERT", "KEY"),
                         help="one more HTTPS port with a certificate of its own (for clients "
@@ -688,6 +750,10 @@ def main(argv=None):
         parser.error("--reply-delay must not be negative")
 
     catalogue = load_catalogue(args.catalogue)
+    crl = None
+    if args.crl:
+        with open(args.crl, "rb") as f:
+            crl = f.read()
     # The plain port first; every HTTPS port shares its archive, faults and log.
     listeners = [(args.port, None)]
     if args.tls:
@@ -709,6 +775,7 @@ def main(argv=None):
             return 1
         server.state = servers[0].state if servers else State(catalogue)
         server.reply_delay = args.reply_delay
+        server.crl = crl
         servers.append(server)
 
     stop = threading.Event()

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <ctime>
 #include <exception>
 #include <iostream>
 #include <mutex>
@@ -22,6 +23,7 @@
 #include "app/page_schedule.hpp"
 #include "app/status_text.hpp"
 #include "net/certificate_refused.hpp"
+#include "net/cookie_jar.hpp"
 #include "net/http_fields.hpp"
 #include "net/net_exception.hpp"
 #include "site/archive_parser.hpp"
@@ -62,8 +64,8 @@ ending ending_of_current() {
   }
 }
 
-// What the connections of one refresh share. `fields` is fixed once the first reply's cookie
-// is in; everything after `lock` is guarded by it.
+// What the connections of one refresh share. `fields` is fixed before the first request;
+// everything after `lock` is guarded by it.
 struct refresh_run {
   refresh_run(refresh_request request_, refresh_sink sink_)
       : request(std::move(request_)), sink(std::move(sink_)) {}
@@ -75,6 +77,10 @@ struct refresh_run {
   http_headers fields;
 
   std::mutex lock;
+  // What the site's replies set, as a browser keeps it for the site: every reply of this
+  // refresh adds to it, whichever connection brought it, and every request after the first
+  // sends it.
+  net::cookie_jar cookies;
   // A page came in, failed or was given up: a connection waiting for one may find it.
   std::condition_variable changed;
   std::optional<page_schedule> schedule;
@@ -98,16 +104,27 @@ void open_connection(const refresh_run& run, net::http& client) {
   client.connect();
 }
 
-http_resp ask(const refresh_run& run, net::http& client, int page) {
-  client.post("/archive/", archive_form_body(run.request.filters, page * page_size), run.fields);
-  return client.read_response();
+// Asks for a page with the cookies the replies so far set; the reply's own go into the jar.
+http_resp ask(refresh_run& run, net::http& client, int page) {
+  http_headers fields = run.fields;
+  {
+    std::lock_guard<std::mutex> hold(run.lock);
+    const std::string cookies = run.cookies.header();
+    if (!cookies.empty()) fields["Cookie"] = cookies;
+  }
+  client.post("/archive/", archive_form_body(run.request.filters, page * page_size), fields);
+  http_resp response = client.read_response();
+  std::lock_guard<std::mutex> hold(run.lock);
+  run.cookies.take(response.cookies, static_cast<std::int64_t>(std::time(nullptr)));
+  return response;
 }
 
 // The reply's text, read once in the character set it was sent in. A reply that says the
-// archive is elsewhere ends the refresh.
+// archive is elsewhere ends the refresh; where it points goes to the status line and standard
+// output, so only as much of it as a diagnostic shows, escaped.
 std::string page_of(const refresh_run& run, const http_resp& response) {
-  const std::string moved =
-      moved_failure(response.status_line, net::field_of(response.headers, "Location"), run.request.archive);
+  const std::string location = net::printable(net::field_of(response.headers, "Location"));
+  const std::string moved = moved_failure(response.status_line, location, run.request.archive);
   if (!moved.empty()) throw refresh_stopped(moved);
   return page_text(response.body, net::field_of(response.headers, "Content-Type"));
 }
@@ -232,7 +249,9 @@ void fetch_rest(refresh_run& run, int pages, bool connected) {
 
 // -- the first page and the end --
 
-// The first page, asked for once more on a new connection if the first one fails.
+// The first page, asked for once more on a new connection if the first one fails, unless it
+// failed for want of time: a site that did not answer within the time-out is reported then,
+// not after as long again.
 http_resp first_page(refresh_run& run, net::http& client) {
   for (int attempt = 1;; ++attempt) {
     try {
@@ -240,9 +259,9 @@ http_resp first_page(refresh_run& run, net::http& client) {
       return ask(run, client, 0);
     } catch (const net::certificate_refused&) {
       throw;  // the same certificate again
-    } catch (const net::net_exception&) {
+    } catch (const net::net_exception& e) {
       client.disconnect();
-      if (attempt >= page_attempts || run.cancelled()) throw;
+      if (attempt >= page_attempts || run.cancelled() || timed_out(e)) throw;
     }
   }
 }
@@ -258,7 +277,6 @@ void run_refresh(refresh_request request, refresh_sink sink) {
     net::http& client = *run.request.clients[0];
     const http_resp response = first_page(run, client);
     const std::string page = page_of(run, response);
-    run.fields["cookie"] = net::cookie_of(response);
     run.problem = reply_failure(response.status_line);
     int count = 0;
     if (std::optional<int> found = find_result_count(page)) count = *found;

@@ -58,6 +58,8 @@ struct refresh_sink {
 
 // The worker's body: fetches the first page, then the others over up to as many connections
 // as `request` has clients. A connection that fails has its page asked for once more on
-// another; a page that fails twice ends the refresh after the pages before it. The failure
-// that ended it is written to standard output; no exception leaves it.
+// another (the first page not after a time-out); a page that fails twice ends the refresh
+// after the pages before it. Every request after the first carries the cookies the replies
+// before it set. The failure that ended it is written to standard output; no exception
+// leaves it.
 void run_refresh(refresh_request request, refresh_sink sink);

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "net/time_limits.hpp"
+
 namespace {
 
 // "1 entry", "20 entries".
@@ -44,6 +46,9 @@ std::string network_failure(const net::net_exception& e) {
   switch (e.kind) {
     case net::error_kind::timed_out:
       return "The archive did not answer in time.";
+    case net::error_kind::too_slow:
+      return "The archive's reply came too slowly: not whole after " +
+             std::to_string(net::reply_timeout_default_ms / 1000) + " seconds.";
     case net::error_kind::certificate_refused:
       if (const auto* refused = dynamic_cast<const net::certificate_refused*>(&e))
         return certificate_failure(refused->problem);
@@ -56,7 +61,9 @@ std::string network_failure(const net::net_exception& e) {
   return words.empty() ? unreadable_reply : "Network error: " + words;
 }
 
-bool timed_out(const net::net_exception& e) { return e.kind == net::error_kind::timed_out; }
+bool timed_out(const net::net_exception& e) {
+  return e.kind == net::error_kind::timed_out || e.kind == net::error_kind::too_slow;
+}
 
 namespace {
 

@@ -2,7 +2,9 @@
 // The program's own check of a server's certificate, made after the TLS handshake because
 // Wine's SChannel accepts any certificate: a chain to a root the system trusts (the server's
 // intermediates taken from the certificate's own store), for a web server, within its dates,
-// made out for the host. Through crypt32; what the findings mean is net/certificate_verdict.
+// made out for the host, and none of its certificates but the root revoked, as far as the
+// issuers' lists say within a few seconds. Through crypt32; what the findings mean is
+// net/certificate_verdict.
 
 #include <windows.h>
 #include <wincrypt.h>

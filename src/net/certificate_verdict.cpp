@@ -9,6 +9,13 @@ std::uint32_t refusal_code(std::uint32_t policy_error, bool address_literal, boo
   return policy_error::none;
 }
 
+std::uint32_t revocation_refusal(bool in_time, std::uint32_t chain_errors) {
+  // RFC 5280 6.3: a certificate on its issuer's list is refused; a list that cannot be had
+  // leaves the question open, and an open question does not refuse.
+  if (in_time && (chain_errors & chain_status::revoked)) return policy_error::revoked;
+  return policy_error::none;
+}
+
 certificate_problem problem_of(std::uint32_t code) {
   switch (code) {
     case policy_error::untrusted_root:

@@ -25,10 +25,25 @@ constexpr std::uint32_t cn_no_match = 0x800B010F;              // CERT_E_CN_NO_M
 constexpr std::uint32_t wrong_usage = 0x800B0110;              // CERT_E_WRONG_USAGE
 }  // namespace policy_error
 
+// The bits of a chain's trust status (CERT_CHAIN_CONTEXT.TrustStatus.dwErrorStatus, wincrypt's
+// CERT_TRUST_* values) that its revocation check sets.
+namespace chain_status {
+constexpr std::uint32_t revoked = 0x4;                    // CERT_TRUST_IS_REVOKED
+constexpr std::uint32_t revocation_unknown = 0x40;        // CERT_TRUST_REVOCATION_STATUS_UNKNOWN
+constexpr std::uint32_t offline_revocation = 0x1000000;   // CERT_TRUST_IS_OFFLINE_REVOCATION
+}  // namespace chain_status
+
 // The code that refuses the certificate, `policy_error::none` to accept it: the SSL policy's
 // own error, else, for a host written as an address (whose name the policy was not asked to
 // match), `cn_no_match` unless the certificate names that address.
 std::uint32_t refusal_code(std::uint32_t policy_error, bool address_literal, bool names_address);
+
+// The code that refuses the certificate for what the check of its revocation found, as
+// browsers on Windows decide: `policy_error::revoked` when the chain built with revocation
+// checking (`chain_errors`, its trust status) has a revoked certificate; none when it has not,
+// or when revocation could not be checked (no list or answer to be had, the server out of
+// reach) or the check did not end in time (`in_time` false), which refuse nothing.
+std::uint32_t revocation_refusal(bool in_time, std::uint32_t chain_errors);
 
 // The reason a refusal code gives, for the status line.
 certificate_problem problem_of(std::uint32_t code);

@@ -37,11 +37,15 @@ DWORD WINAPI http::watch(void* self_pointer) {
         if (GetTickCount() - quiet_since >= watch_idle_ms) break;
         continue;
       }
-      // The start first, the clock after it: the difference cannot wrap.
+      // The starts first, the clock after them: the differences cannot wrap.
       const DWORD since = self.watched.since;
+      const bool replying = self.replying;
+      const DWORD reply_since = self.reply_since;
       const DWORD now = GetTickCount();
       quiet_since = now;
-      if (now - since >= static_cast<DWORD>(self.read_timeout_ms)) {
+      const bool too_slow = replying && now - reply_since >= static_cast<DWORD>(self.reply_timeout_ms);
+      if (too_slow || now - since >= static_cast<DWORD>(self.read_timeout_ms)) {
+        if (too_slow) self.reply_timed_out = true;
         self.read_timed_out = true;
         if (auto s = self.current()) s->close();
       }
@@ -60,7 +64,7 @@ void http::end_stream() {
 }
 
 void http::blame_cancel(net_exception& e) {
-  if (e.kind == error_kind::timed_out) return;
+  if (e.kind == error_kind::timed_out || e.kind == error_kind::too_slow) return;
   std::lock_guard<std::mutex> lock(guard);
   if (cancelled) e.kind = error_kind::cancelled;
 }
@@ -80,6 +84,7 @@ void http::connect() {
   previous.reset();
   fresh->set_remote(host, port);
   read_timed_out = false;
+  reply_timed_out = false;
   wake_watchdog();
   {
     // Opening under the lock orders it against `close`: either the cancel comes first and
@@ -163,6 +168,9 @@ std::string http::next_piece() {
   // A socket closed meanwhile (a cancel, or the watchdog) reads nothing, which the reading
   // reports unless the watchdog closed it.
   std::string piece = recv(static_cast<int>(read_piece_bytes));
+  if (piece.empty() && reply_timed_out)
+    throw net_exception(error_kind::too_slow,
+                        "http_resp timed out (not whole after " + std::to_string(reply_timeout_ms) + " ms)");
   if (piece.empty() && read_timed_out)
     throw net_exception(error_kind::timed_out,
                         "http_resp timed out (no byte for " + std::to_string(read_timeout_ms) + " ms)");
@@ -170,10 +178,20 @@ std::string http::next_piece() {
 }
 
 http_resp http::read_response() {
+  // The whole reply's time starts here, for the watchdog.
+  struct reading {
+    explicit reading(http& self_) : self(self_) {
+      self.reply_since = GetTickCount();
+      self.replying = true;
+    }
+    ~reading() { self.replying = false; }
+    http& self;
+  } whole_reply(*this);
   try {
     return net::read_response([this] { return next_piece(); }, pending);
   } catch (net_exception& e) {
     blame_cancel(e);
+    disconnect();
     throw;
   }
 }

@@ -15,12 +15,10 @@
 #include "net/http_message.hpp"
 #include "net/socket_stream.hpp"
 #include "net/tcp_socket.hpp"
+#include "net/time_limits.hpp"
 
 namespace net {
 
-// A reply that stops (before its first byte or in the middle) is given up after this long
-// without a byte.
-constexpr int read_timeout_default_ms = 30 * 1000;
 // How often the read watchdog looks at a read in progress, and how long it watches a
 // connection that reads nothing before it sleeps until the next connect.
 constexpr DWORD watch_slice_ms = 50;
@@ -72,7 +70,10 @@ class http {
   // a failed send throws "socket send error", the code and the system's text.
   void post(const std::string& path, const std::string& body, http_headers fields);
   // Throws "http_resp timed out (no byte for N ms)" when `read_timeout_ms` pass without a
-  // byte, besides the message errors; those a cancel caused have the kind cancelled.
+  // byte, "http_resp timed out (not whole after N ms)" (kind too_slow) when the whole reply
+  // takes longer than `reply_timeout_ms`, besides the message errors; those a cancel caused
+  // have the kind cancelled. After any failure the connection is closed: where the next
+  // reply would start is not known.
   http_resp read_response();
 
   std::shared_ptr<tcp_socket<char>> socket;
@@ -81,6 +82,7 @@ class http {
   bool secure = false;
   int connect_timeout_ms = connect_timeout_default_ms;
   int read_timeout_ms = read_timeout_default_ms;
+  int reply_timeout_ms = reply_timeout_default_ms;
 
  private:
   // The socket pointer is replaced by the worker's `connect` while the window thread's
@@ -108,8 +110,13 @@ class http {
   HANDLE watchdog_stop = nullptr;
   // The socket's reads, for the watchdog.
   read_watch watched;
-  // The watchdog ended the current connection's read.
+  // The watchdog ended the current connection's read; `reply_timed_out` too, because the
+  // whole reply took too long.
   std::atomic<bool> read_timed_out{false};
+  std::atomic<bool> reply_timed_out{false};
+  // A reply is being read, since when (GetTickCount), for the watchdog.
+  std::atomic<bool> replying{false};
+  std::atomic<DWORD> reply_since{0};
   // Set by `close`, cleared by `clear_cancel` only: a cancel that lands before the new
   // socket has a handle, or before `connect` is even called, must still stop that connect.
   bool cancelled = false;

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "net/net_exception.hpp"
 
@@ -17,10 +18,27 @@ namespace net {
 constexpr std::size_t read_piece_bytes = 64 * 1024;
 constexpr std::size_t max_head_bytes = 64 * 1024;
 constexpr std::size_t max_body_bytes = 64 * 1024 * 1024;
+// A chunk's size line with its extensions, and the trailer section after the last chunk.
+constexpr std::size_t max_chunk_line_bytes = 4 * 1024;
+constexpr std::size_t max_trailer_bytes = 16 * 1024;
+// A sized body is given this much room at once; a longer one grows as its bytes arrive, so
+// that a length alone, without the bytes, holds no more.
+constexpr std::size_t sized_body_reserve_bytes = 1024 * 1024;
+// What a diagnostic shows of a server's bytes.
+constexpr std::size_t max_diagnostic_bytes = 300;
 }  // namespace net
 
-// Field names to values, names compared exactly. Repeated fields are joined by ";".
-class http_headers : public std::unordered_map<std::string, std::string> {
+// RFC 9110 5.1: field names are case-insensitive (ASCII letters only; names are tokens).
+struct field_name_hash {
+  std::size_t operator()(const std::string& name) const;
+};
+struct field_name_equal {
+  bool operator()(const std::string& a, const std::string& b) const;
+};
+
+// Field names to values, names compared without regard to case (each kept as first written).
+// Repeated fields are joined by ";".
+class http_headers : public std::unordered_map<std::string, std::string, field_name_hash, field_name_equal> {
  public:
   http_headers() = default;
   // Every line of the form "(.+): (.+)" of the head: the name runs to the line's last
@@ -43,6 +61,9 @@ struct http_resp {
   std::string status_line;
   http_headers headers;
   std::string body;
+  // The value of every "Set-Cookie" field, one each and in order: unlike other fields they are
+  // never joined (RFC 6265 3), since a cookie's attributes are separated by ";" too.
+  std::vector<std::string> cookies;
 };
 
 namespace net {
@@ -55,9 +76,16 @@ std::string write_request(const std::string& path, const std::string& body, http
 // connection closed, failed or was cancelled. `pending` holds bytes received earlier but not
 // yet used, and receives the bytes read past the end of this response.
 //
-// The head may arrive in any number of pieces (up to `max_head_bytes`); a chunked body is
-// decoded; a sized body is exactly "Content-Length" bytes; a body beyond `max_body_bytes`,
-// a malformed length or chunk, or a read that returns nothing too early throws.
+// The head may arrive in any number of pieces (up to `max_head_bytes`). The body is framed as
+// RFC 9112 6.3 says: a Transfer-Encoding whose only coding is "chunked" is decoded (and wins
+// over a Content-Length); any other transfer coding, differing Content-Length values, a
+// malformed length or chunk, a body beyond `max_body_bytes` or a read that returns nothing
+// too early throws. Bytes are let go of as they are read: besides the body, a response holds
+// at most its head, one piece and a chunk line or trailer field at a time.
 http_resp read_response(const std::function<std::string()>& read, std::string& pending);
+
+// At most `most` bytes of `bytes` for a diagnostic line: control characters, backslashes and
+// bytes outside ASCII written as escapes ("\r", "\x1b"), and what is left out counted.
+std::string printable(const std::string& bytes, std::size_t most = max_diagnostic_bytes);
 
 }  // namespace net

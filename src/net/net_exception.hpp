@@ -11,6 +11,7 @@ namespace net {
 enum class error_kind {
   refused,              // nothing accepts connections at the address
   timed_out,            // the peer did not answer in time (the client's limits or the system's)
+  too_slow,             // the reply kept coming, but not whole within the client's limit
   closed,               // the connection closed or was reset before the exchange was over
   name_not_found,       // the host name has no address
   tls_handshake,        // the TLS handshake failed (the provider, an alert, the peer hung up)

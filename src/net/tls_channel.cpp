@@ -66,6 +66,8 @@ struct tls_channel::state {
   bool have_credentials = false;
   bool have_context = false;
   bool established = false;
+  // TLS 1.3 was negotiated: handshake messages after the handshake are answered, not refused.
+  bool tls13 = false;
   // The connection failed under a send or the peer closed: nothing more is written. `why`:
   // the failed send's code.
   bool dead = false;
@@ -87,7 +89,9 @@ struct tls_channel::state {
   void write(const char* data, std::size_t length);
   void send_token(SecBuffer& token);
   void handshake();
+  std::string negotiate(std::string received, bool first);
   void check_server_certificate();
+  void answer_handshake();
   tls_plain decrypt(const std::string& record);
   void send_close_notify();
 };
@@ -151,8 +155,21 @@ void tls_channel::state::send_token(SecBuffer& token) {
 
 void tls_channel::state::handshake() {
   acquire();
-  std::string received;
-  bool first = true;
+  early = negotiate(std::string(), true);
+  SECURITY_STATUS status = QueryContextAttributesA(&context, SECPKG_ATTR_STREAM_SIZES, &sizes);
+  if (status != SEC_E_OK) fail(error_kind::tls_handshake, "TLS handshake error", static_cast<DWORD>(status));
+  SecPkgContext_ConnectionInfo info = {};
+  status = QueryContextAttributesA(&context, SECPKG_ATTR_CONNECTION_INFO, &info);
+  tls13 = status == SEC_E_OK && (info.dwProtocol & SP_PROT_TLS1_3_CLIENT) != 0;
+  check_server_certificate();
+  established = true;
+}
+
+// The exchange of handshake messages, from the first (`first`: no context yet) or from a
+// message the server sent later, whose bytes and those after it are `received`; until
+// SChannel says it is done. Gives back the bytes received past its end, the start of the
+// records that follow.
+std::string tls_channel::state::negotiate(std::string received, bool first) {
   bool read_first = false;
   bool asked_for_certificate = false;
   for (;;) {
@@ -208,17 +225,24 @@ void tls_channel::state::handshake() {
       received.erase(0, received.size() - in[1].cbBuffer);
     else
       received.clear();
-    if (status == SEC_E_OK) {
-      early = received;
-      break;
-    }
+    if (status == SEC_E_OK) return received;
     // Read only when SChannel took everything.
     read_first = received.empty();
   }
-  const SECURITY_STATUS status = QueryContextAttributesA(&context, SECPKG_ATTR_STREAM_SIZES, &sizes);
-  if (status != SEC_E_OK) fail(error_kind::tls_handshake, "TLS handshake error", static_cast<DWORD>(status));
-  check_server_certificate();
-  established = true;
+}
+
+// A handshake message after the handshake. Under TLS 1.3 (a session ticket, a key update) it
+// is answered by the handshake's own exchange, and the records after it are read on. Under
+// TLS 1.2 it asks for a new handshake, which would bring a certificate to check again; few
+// servers ask, and this client does not go along.
+void tls_channel::state::answer_handshake() {
+  const std::string bytes = records.take_handshake();
+  if (!tls13) {
+    dead = true;
+    throw net_exception(error_kind::tls_handshake,
+                        "TLS renegotiation refused (the server asked for a new handshake)");
+  }
+  plain += records.feed(negotiate(bytes, false));
 }
 
 void tls_channel::state::check_server_certificate() {
@@ -259,22 +283,12 @@ tls_plain tls_channel::state::decrypt(const std::string& record) {
     if (buffer.BufferType == SECBUFFER_DATA && buffer.pvBuffer && buffer.cbBuffer > 0)
       plain.data.assign(static_cast<const char*>(buffer.pvBuffer), buffer.cbBuffer);
   if (status == SEC_I_RENEGOTIATE) {
-    // A handshake message after the handshake (a TLS 1.3 session ticket, a TLS 1.2
-    // renegotiation request). SChannel takes it through the context; a client that never
-    // answers a renegotiation just goes on reading, as Wine, which cannot answer one, must.
-    SecBuffer extra = {0, SECBUFFER_TOKEN, nullptr};
-    for (SecBuffer& buffer : b)
-      if (buffer.BufferType == SECBUFFER_EXTRA) extra = {buffer.cbBuffer, SECBUFFER_TOKEN, buffer.pvBuffer};
-    SecBuffer in[2] = {extra, {0, SECBUFFER_EMPTY, nullptr}};
-    SecBufferDesc in_desc = {SECBUFFER_VERSION, 2, in};
-    SecBuffer out[2] = {{0, SECBUFFER_TOKEN, nullptr}, {0, SECBUFFER_ALERT, nullptr}};
-    SecBufferDesc out_desc = {SECBUFFER_VERSION, 2, out};
-    ULONG attributes = 0;
-    TimeStamp expiry;
-    InitializeSecurityContextA(&credentials, &context, const_cast<char*>(host.c_str()), context_requests, 0, 0,
-                               &in_desc, 0, nullptr, &out_desc, &attributes, &expiry);
-    send_token(out[0]);
-    context_buffer alert(out[1].pvBuffer);
+    // A handshake message after the handshake: what SChannel left of the record (EXTRA) goes
+    // to the handshake's exchange, with everything received after it (answer_handshake).
+    plain.handshake = true;
+    for (const SecBuffer& buffer : b)
+      if (buffer.BufferType == SECBUFFER_EXTRA && buffer.pvBuffer && buffer.cbBuffer > 0)
+        plain.handshake_bytes.assign(static_cast<const char*>(buffer.pvBuffer), buffer.cbBuffer);
   }
   return plain;
 }
@@ -368,6 +382,7 @@ std::string tls_channel::recv(std::size_t maximum) {
       }
       c.plain = c.records.feed(received);
     }
+    while (c.records.handshake_waiting()) c.answer_handshake();
     if (c.plain.empty() && c.records.closed()) {
       // A peer that closed waits for our close_notify before it lets go of the connection.
       c.send_close_notify();

@@ -26,6 +26,7 @@ std::string tls_record_reader::feed(const std::string& received) {
   std::string plain;
   if (peer_closed) return plain;
   pending += received;
+  if (handshake) return plain;
   std::size_t at = 0;
   for (;;) {
     // The header is read where it lies, without copying the rest of the buffer.
@@ -40,9 +41,21 @@ std::string tls_record_reader::feed(const std::string& received) {
       pending.clear();
       return plain;
     }
+    if (record.handshake) {
+      handshake = true;
+      pending = record.handshake_bytes + pending.substr(at);
+      return plain;
+    }
   }
   pending.erase(0, at);
   return plain;
+}
+
+std::string tls_record_reader::take_handshake() {
+  handshake = false;
+  std::string bytes;
+  bytes.swap(pending);
+  return bytes;
 }
 
 }  // namespace net

@@ -25,10 +25,14 @@ constexpr unsigned char tls_handshake = 22;
 constexpr unsigned char tls_application_data = 23;
 
 // What one record decrypted to: application data (maybe none), and whether the peer ended the
-// connection with it (close_notify).
+// connection with it (close_notify), or sent a handshake message after the handshake (a TLS 1.3
+// session ticket or key update) that the handshake's own exchange must answer, starting with
+// `handshake_bytes` (what the decryptor left of the record for it).
 struct tls_plain {
   std::string data;
   bool closed = false;
+  bool handshake = false;
+  std::string handshake_bytes;
 };
 
 // The size of the record that starts `bytes` (header included), or 0 while its header is not
@@ -44,8 +48,14 @@ class tls_record_reader {
 
   // Takes the next bytes received and returns the plaintext of every record they complete,
   // in order; bytes of a record not yet complete wait for the next call. Nothing after the
-  // peer's close_notify is decrypted.
+  // peer's close_notify is decrypted, nor after a handshake message until its bytes are taken.
   std::string feed(const std::string& received);
+
+  // A record held a handshake message: the bytes its exchange starts from (those the
+  // decryptor left of it, then every byte received after it), which the caller takes and
+  // feeds back what the exchange leaves over.
+  bool handshake_waiting() const { return handshake; }
+  std::string take_handshake();
 
   // The peer sent close_notify: no more data will come. Under Wine's SChannel it decrypts to
   // nothing and is known only by its record type (an alert), which is why the framing, not
@@ -58,6 +68,7 @@ class tls_record_reader {
   decryptor decrypt;
   std::string pending;
   bool peer_closed = false;
+  bool handshake = false;
 };
 
 }  // namespace net

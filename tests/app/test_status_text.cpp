@@ -27,6 +27,9 @@ TEST(StatusLine, ReasonsInPlainWords) {
                                           "Connection timed out.\r\n")),
             "The archive did not answer in time.");
   EXPECT_TRUE(timed_out(net_exception(error_kind::timed_out, "socket connect timed out (no answer in 15000 ms)")));
+  const net_exception trickled(error_kind::too_slow, "http_resp timed out (not whole after 120000 ms)");
+  EXPECT_EQ(network_failure(trickled), "The archive's reply came too slowly: not whole after 120 seconds.");
+  EXPECT_TRUE(timed_out(trickled));
   EXPECT_EQ(network_failure(net::certificate_refused(net::certificate_problem::expired, 0x800B0101, "Expired.\r\n")),
             "The archive's certificate was refused: expired.");
 

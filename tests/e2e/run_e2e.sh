@@ -8,17 +8,24 @@
 # The server also speaks HTTPS, with certificates of the project's own test authority (made
 # once into WORK's sibling "tls", or $VEX_E2E_TLS; the tests trust the authority in their
 # Wine prefix): 443 and 4443 with a good certificate for localhost and 127.0.0.1, 4444 a
-# self-signed one, 4445 an expired one, 4446 one for another name.
+# self-signed one, 4445 an expired one, 4446 one for another name, 4447 a revoked one (whose
+# authority's revocation list the server hands out at /_crl).
 #   run_e2e.sh server-start WORK SERVER_PY   starts the server in the background (its process
 #       id in WORK/server.pid, its output in WORK/server.log) and waits for its ready line
 #   run_e2e.sh server-stop WORK              stops the server of WORK/server.pid, if any
 #
 # The tests call server-stop and server-start themselves (Wine starts Linux programs given
 # by absolute path) to see the program meet a refused connection.
+#   run_e2e.sh stacks-start WORK   starts web servers others wrote in front of the archive
+#       (real_servers.py start: ports 8101 to 8104) and waits until every one accepts
+#       connections
+#   run_e2e.sh stacks-stop WORK    stops them, if they run
 set -euo pipefail
 
 # Started from Wine, the environment's PATH may be a Windows one.
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin:${PATH:-}
+# Run by Debian's own Python, for which its packages of those servers are made.
+real_servers() { /usr/bin/python3 "$(dirname "$(readlink -f "$0")")/real_servers.py" "$@"; }
 
 # The server lets go of its ports one after another as it shuts down: while it is at it,
 # WORK/server.stopping holds its process id, and a start waits for it to end.
@@ -67,6 +74,7 @@ server_start() {
       if ((fd > 2)); then eval "exec $fd>&-"; fi
     done 2>/dev/null
     exec python3 "$server" --host 127.0.0.1 --port 80 --tls "$tls/localhost.pem" "$tls/localhost.key" \
+      --crl "$tls/ca.crl" --tls-also 4447 "$tls/revoked.pem" "$tls/revoked.key" \
       --tls-also 4443 "$tls/localhost.pem" "$tls/localhost.key" \
       --tls-also 4444 "$tls/self_signed.pem" "$tls/self_signed.key" \
       --tls-also 4445 "$tls/expired.pem" "$tls/expired.key" \
@@ -89,13 +97,15 @@ shift || true
 case $command in
   server-start) server_start "$@" ;;
   server-stop) server_stop "$@" ;;
+  stacks-start) real_servers start "$@" ;;
+  stacks-stop) real_servers stop "$@" ;;
   run)
     work=$1 server=$2 test_exe=$3
     shift 3
     mkdir -p "$work"
     server_stop "$work"  # one left behind by a run that was killed
     find "$work" -mindepth 1 -delete
-    trap 'server_stop "$work"' EXIT
+    trap 'real_servers stop "$work"; server_stop "$work"' EXIT
     server_start "$work" "$server"
     export VEX_E2E_WORK=$work VEX_E2E_SERVER=$server VEX_E2E_CONTROL=$(readlink -f "$0")
     export VEX_E2E_TLS=$(tls_dir "$work")

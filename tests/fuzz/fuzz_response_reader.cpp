@@ -1,6 +1,7 @@
 // Reading responses from a connection gives the same responses, errors and left-over bytes
-// however the bytes are cut into pieces. The input: one byte n, then n bytes of piece sizes
-// (each 1..256, used in turn), then the bytes of the connection.
+// however the bytes are cut into pieces, and keeps no more than the last piece brought past a
+// response's end. The input: one byte n, then n bytes of piece sizes (each 1..256, used in
+// turn), then the bytes of the connection.
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -14,8 +15,10 @@ namespace {
 struct outcome {
   std::string status_line, body, error;
   http_headers headers;
+  std::vector<std::string> cookies;
   bool operator==(const outcome& o) const {
-    return status_line == o.status_line && body == o.body && error == o.error && headers == o.headers;
+    return status_line == o.status_line && body == o.body && error == o.error && headers == o.headers &&
+           cookies == o.cookies;
   }
 };
 
@@ -37,9 +40,11 @@ std::vector<outcome> read_all(const std::string& stream, const std::vector<std::
     try {
       http_resp r = net::read_response(read, pending);
       FUZZ_CHECK(r.body.size() <= net::max_body_bytes);
+      if (!sizes.empty()) FUZZ_CHECK(pending.size() < *std::max_element(sizes.begin(), sizes.end()));
       o.status_line = r.status_line;
       o.headers = r.headers;
       o.body = r.body;
+      o.cookies = r.cookies;
     } catch (const net::net_exception& e) {
       o.error = e.what();
     }

@@ -2,7 +2,8 @@
 // bytes arrive. The input: one byte n, then n bytes of piece sizes (each 1..256, used in
 // turn), then the bytes of the connection. The "decryption" flips every byte, so a record
 // handed over from the wrong place shows; an alert whose data is "expired" stands for a
-// close reported by the decryptor.
+// close reported by the decryptor. A handshake record stands for a message after the handshake:
+// the exchange takes its data and feeds back the bytes after it.
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -27,11 +28,21 @@ net::tls_plain flip(const std::string& record) {
     plain.data.clear();
     plain.closed = true;
   }
+  if (record[0] == static_cast<char>(net::tls_handshake)) {
+    plain.handshake = true;
+    plain.handshake_bytes.swap(plain.data);
+  }
   return plain;
 }
 
 outcome read_all(const std::string& stream, const std::vector<std::size_t>& sizes) {
-  net::tls_record_reader reader(flip);
+  // The size of the last handshake message decrypted.
+  std::size_t message = 0;
+  net::tls_record_reader reader([&message](const std::string& record) {
+    net::tls_plain plain = flip(record);
+    if (plain.handshake) message = plain.handshake_bytes.size();
+    return plain;
+  });
   outcome o;
   std::size_t turn = 0;
   try {
@@ -39,6 +50,13 @@ outcome read_all(const std::string& stream, const std::vector<std::size_t>& size
       const std::size_t n = sizes.empty() ? stream.size() : sizes[turn++ % sizes.size()];
       o.data += reader.feed(stream.substr(at, n));
       at += n;
+      // The exchange: the message is the handshake record's data, written down as such; the
+      // rest goes back to the records.
+      while (reader.handshake_waiting()) {
+        const std::string bytes = reader.take_handshake();
+        o.data += "<" + bytes.substr(0, message) + ">";
+        o.data += reader.feed(bytes.substr(message));
+      }
       FUZZ_CHECK(reader.buffered() <= net::tls_header_bytes + net::tls_max_ciphertext_bytes);
     }
   } catch (const net::net_exception& e) {

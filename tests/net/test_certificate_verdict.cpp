@@ -26,3 +26,18 @@ TEST(CertificateVerdict, RefusalsAndTheirReasons) {
   // SEC_E_INTERNAL_ERROR), is refused without a named reason.
   EXPECT_EQ(certificate_problem::other, net::problem_of(0x80090304));
 }
+
+// Revoked refuses; a revocation server out of reach, or a check that took too long, does not.
+TEST(CertificateVerdict, RevocationAsBrowsersDecide) {
+  namespace error = net::policy_error;
+  namespace status = net::chain_status;
+  EXPECT_EQ(error::revoked, net::revocation_refusal(true, status::revoked));
+  EXPECT_EQ(error::revoked, net::revocation_refusal(true, status::revoked | status::revocation_unknown));
+  EXPECT_EQ(error::none, net::revocation_refusal(true, 0));
+  EXPECT_EQ(error::none, net::revocation_refusal(true, status::offline_revocation));
+  EXPECT_EQ(error::none, net::revocation_refusal(true, status::revocation_unknown | status::offline_revocation));
+  // Bits the check of revocation does not set are the policy's business, not this one's.
+  EXPECT_EQ(error::none, net::revocation_refusal(true, 0x20 /* CERT_TRUST_IS_UNTRUSTED_ROOT */));
+  EXPECT_EQ(error::none, net::revocation_refusal(false, status::revoked));
+  EXPECT_EQ(net::certificate_problem::revoked, net::problem_of(net::revocation_refusal(true, status::revoked)));
+}

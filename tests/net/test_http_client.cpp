@@ -284,6 +284,52 @@ TEST_F(Loopback, SilentServerTimesOut) {
   for (SOCKET s : fillers) closesocket(s);
 }
 
+// A byte now and then keeps every read within its time-out, but not the whole reply.
+TEST_F(Loopback, TricklingServerIsGivenUpAfterTheWholeReplyLimit) {
+  bool closed_by_client = false;
+  serve([&](SOCKET c) {
+    read_request(c);
+    send_all(c, "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n");
+    // Until the client goes away: a send fails then, or the client's close reads as one.
+    for (int i = 0; i < 1000; ++i) {
+      Sleep(50);
+      if (send(c, "x", 1, 0) != 1) break;
+    }
+    char byte;
+    closed_by_client = recv(c, &byte, 1, 0) <= 0;
+  });
+  net::http client;
+  client.read_timeout_ms = 300;
+  client.reply_timeout_ms = 1000;
+  client.set_address("127.0.0.1", port);
+  client.connect();
+  client.post("/", "", http_headers());
+  net::error_kind kind = net::error_kind::other;
+  EXPECT_EQ(message_of([&] { client.read_response(); }, &kind), "http_resp timed out (not whole after 1000 ms)");
+  EXPECT_EQ(kind, net::error_kind::too_slow);
+  TearDown();
+  EXPECT_TRUE(closed_by_client);
+}
+
+// A reply whose framing the client refuses ends its connection: where the next reply would
+// start is not known.
+TEST_F(Loopback, RefusedFramingClosesTheConnection) {
+  bool closed_by_client = false;
+  serve([&](SOCKET c) {
+    read_request(c);
+    send_all(c, "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\n1\r\nx\r\n0\r\n\r\n");
+    char byte;
+    closed_by_client = recv(c, &byte, 1, 0) == 0;
+  });
+  net::http client;
+  client.set_address("127.0.0.1", port);
+  client.connect();
+  client.post("/", "", http_headers());
+  EXPECT_EQ(message_of([&] { client.read_response(); }), "http_resp transfer coding not supported: gzip, chunked");
+  TearDown();
+  EXPECT_TRUE(closed_by_client);
+}
+
 // A secure client whose handshake failed has no way to send: the request is refused, never
 // written in the clear.
 TEST_F(Loopback, FailedHandshakeLeavesNothingToSendThrough) {

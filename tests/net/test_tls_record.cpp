@@ -25,6 +25,12 @@ struct fake_decryptor {
     EXPECT_EQ(net::tls_record_size(whole), whole.size()) << "handed a record that is not whole";
     net::tls_plain plain;
     for (std::size_t i = net::tls_header_bytes; i < whole.size(); ++i) plain.data += static_cast<char>(~whole[i]);
+    // A handshake message after the handshake: the data stands for what SChannel leaves of
+    // the record for the handshake's exchange.
+    if (whole[0] == static_cast<char>(net::tls_handshake)) {
+      plain.handshake = true;
+      plain.handshake_bytes.swap(plain.data);
+    }
     // Windows says so for close_notify; Wine decrypts it to nothing.
     if (whole[0] == static_cast<char>(net::tls_alert) && plain.data == "expired") {
       plain.data.clear();
@@ -116,4 +122,22 @@ TEST(TlsRecordReader, LimitsAndTheEndOfTheStream) {
   net::tls_record_reader waiting = reader_of();
   EXPECT_EQ("", waiting.feed(std::string("\x17\x03", 2)));
   EXPECT_EQ(2u, waiting.buffered());
+}
+
+// A handshake message stops the decrypting: its exchange takes it and every byte after it,
+// and what the exchange leaves over is fed back.
+TEST(TlsRecordReader, HandshakeMessagesAfterTheHandshakeGoToItsExchange) {
+  fake_decryptor fake;
+  net::tls_record_reader reader([&](const std::string& r) { return fake(r); });
+  const std::string after = record(net::tls_application_data, "later");
+  const std::string wire = record(net::tls_application_data, "before") + record(net::tls_handshake, "ticket") + after;
+  EXPECT_EQ("before", reader.feed(wire.substr(0, wire.size() - 2)));
+  EXPECT_TRUE(reader.handshake_waiting());
+  EXPECT_EQ("", reader.feed(wire.substr(wire.size() - 2)));
+  EXPECT_EQ(2, fake.records) << "nothing decrypted while the exchange waits";
+  EXPECT_EQ("ticket" + after, reader.take_handshake());
+  EXPECT_FALSE(reader.handshake_waiting());
+  EXPECT_EQ(0u, reader.buffered());
+  // The exchange took the ticket; the record after it is read as ever.
+  EXPECT_EQ("later", reader.feed(after));
 }

@@ -170,8 +170,11 @@ class Response:
         self.body = body
 
     def header(self, name):
-        values = [v for n, v in self.fields if n.lower() == name.lower()]
+        values = self.headers(name)
         return values[0] if values else None
+
+    def headers(self, name):
+        return [v for n, v in self.fields if n.lower() == name.lower()]
 
     @property
     def text(self):
@@ -226,7 +229,7 @@ class Connection:
             raw, body = b"", b""
             while True:
                 size_line = self._take_until(b"\r\n")
-                size = int(size_line, 16)
+                size = int(size_line.split(b";")[0], 16)
                 raw += size_line
                 if size == 0:
                     raw += self._take_until(b"\r\n")
@@ -467,6 +470,20 @@ class ArchiveServerTest(unittest.TestCase):
         again = conn.request("POST", "/archive/", form_body())
         self.assertEqual(again.header("Set-Cookie"), "session=2; path=/")
 
+    def test_several_cookies_are_set_replaced_and_removed(self):
+        self.faults(cookies=True)
+        conn = self.connect()
+        first = conn.request("POST", "/archive/", form_body())
+        cookies = first.headers("Set-Cookie")
+        self.assertEqual(cookies[:2], ["session=1; path=/", "lang=en; Path=/; Max-Age=31536000"])
+        self.assertRegex(cookies[2], r"^visits=1; Expires=\w{3}, \d\d \w{3} \d{4} [\d:]{8} GMT; HttpOnly$")
+        self.assertEqual(len(cookies), 3)
+        later = conn.request("POST", "/archive/", form_body(start=20),
+                             [("Cookie", "session=1; lang=en; visits=1")])
+        self.assertEqual(later.headers("Set-Cookie"),
+                         ["visits=2; HttpOnly", "lang=; Expires=Thu, 01 Jan 1970 00:00:00 GMT; Path=/"])
+        self.assertEqual(self.log()[1]["headers"]["cookie"], "session=1; lang=en; visits=1")
+
     def test_keep_alive_serves_many_requests_on_one_connection(self):
         a = self.connect()
         for start in (0, 20, 40, 60, 80):
@@ -513,11 +530,37 @@ class ArchiveServerTest(unittest.TestCase):
         sizes, pos = [], 0
         while True:
             eol = raw.index(b"\r\n", pos)
-            size = int(raw[pos:eol], 16)
+            size = int(raw[pos:eol].split(b";")[0], 16)
             sizes.append(size)
             if size == 0:
                 return sizes
             pos = eol + 2 + size + 2
+
+    def test_lower_case_names_and_chunk_extensions(self):
+        sized = self.search(start=20)
+        self.faults(lower_case_names=True)
+        lower = self.search(start=20)
+        self.assertEqual([n for n, _ in lower.fields], [n.lower() for n, _ in sized.fields])
+        self.assertIn("content-length", [n for n, _ in lower.fields])
+        self.assertEqual(lower.body, sized.body)
+        self.assertTrue(lower.status_line.startswith("HTTP/1.1 200 "))
+        self.faults(chunked=True, chunk_size=100, chunk_extensions=True)
+        extended = self.search(start=20)
+        self.assertIn(("transfer-encoding", "chunked"), extended.fields)
+        self.assertEqual(extended.body, sized.body)
+        size_lines = re.findall(rb"(?:^|\r\n)([0-9a-f]+;[^\r\n]*)\r\n", extended.raw_body)
+        self.assertEqual(size_lines[0], b'64;n=0;note="chunk 0; of the page"')
+        self.assertEqual(len(size_lines), len(self.chunk_sizes(extended.raw_body)))
+        self.assertTrue(extended.raw_body.endswith(b';note="chunk %d; of the page"\r\n\r\n' % (len(size_lines) - 1)))
+
+    def test_trickle_sends_a_byte_at_a_time(self):
+        self.faults(trickle_ms=50)
+        conn = self.connect()
+        began = time.monotonic()
+        conn.send("POST", "/archive/", form_body(), [("Cookie", "session=x")])
+        pieces = [conn.sock.recv(100) for _ in range(5)]
+        self.assertEqual(b"".join(pieces), b"HTTP/")
+        self.assertGreaterEqual(time.monotonic() - began, 0.2)
 
     def test_total_pretends_a_count_with_distinct_entries(self):
         self.faults(total=1000)
@@ -772,6 +815,7 @@ class ArchiveServerTest(unittest.TestCase):
         self.assertEqual(status, 405)
         status, _ = self.control("POST", "/_nothing")
         self.assertEqual(status, 404)
+        self.assertEqual(self.connect().request("GET", "/_crl").status, 404)
         self.assertEqual(self.log(), [])
 
 
@@ -806,6 +850,24 @@ class TlsTest(unittest.TestCase):
                 self.assertEqual([e["form"]["start"] for e in log], ["0", "20"])
             finally:
                 self.assertEqual(server.stop(), 0)
+
+
+class RevocationListTest(unittest.TestCase):
+    def test_crl_is_served_where_certificates_say(self):
+        import tempfile
+        with tempfile.NamedTemporaryFile() as crl:
+            crl.write(b"\x30\x03\x02\x01\x01")
+            crl.flush()
+            server = ServerProcess(["--crl", crl.name])
+            try:
+                conn = Connection(server.port)
+                resp = conn.request("GET", "/_crl?ca=0123abcd")
+                self.assertEqual((resp.status, resp.header("Content-Type")), (200, "application/pkix-crl"))
+                self.assertEqual(resp.body, b"\x30\x03\x02\x01\x01")
+                self.assertEqual(json.loads(conn.request("GET", "/_log").body), [])
+                conn.close()
+            finally:
+                server.stop()
 
 
 class ServerLifetimeTest(unittest.TestCase):
