@@ -14,6 +14,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 source bench/runs.sh
+# The program's process (program_pid) and curl posting the same bodies (curl_refresh TOTAL).
+source bench/common.sh
 build=$(cd "$1" && pwd)
 shift
 sizes=("$@")
@@ -37,33 +39,10 @@ start_server
 # the tag in its environment), which is what Wine reports as a process's private usage.
 export VEX_BENCH_RUN=$work
 private_bytes() {
-  local environ pid
-  for environ in /proc/[0-9]*/environ; do
-    pid=${environ#/proc/}; pid=${pid%/environ}
-    grep -qsz "^VEX_BENCH_RUN=$work\$" "$environ" || continue
-    [[ $(readlink "/proc/$pid/exe") == *wine* && $(tr '\0' '\n' <"/proc/$pid/cmdline" | head -1) == *vexlets.exe ]] ||
-      continue
-    awk '/^(RssAnon|VmSwap):/ { kb += $2 } END { print kb * 1024 }' "/proc/$pid/status"
-    return 0
-  done
-  echo 0
-}
-
-# curl: the bodies the program sends with its default filters, one connection, or with
-# PARALLEL set that many at once. Milliseconds.
-curl_refresh() {
-  local total=$1 config=$work/curl-$1.config t0 parallel=()
-  : >"$config"
-  for ((start = 0; start < total; start += 20)); do
-    ((start == 0)) || echo next >>"$config"
-    printf 'url = "http://127.0.0.1/archive/"\ndata = "action=archive&sort=DATE&title=&start=%d&difficulty=0&platform=&lang=&type=ALL"\noutput = "/dev/null"\n' \
-      "$start" >>"$config"
-  done
-  ((${PARALLEL:-1} > 1)) && parallel=(--parallel --parallel-max "$PARALLEL")
-  t0=$(date +%s.%N)
-  # In parallel mode curl draws its progress meter, silent or not.
-  curl -s --http1.1 -H 'Connection: keep-alive' "${parallel[@]}" -K "$config" 2>/dev/null
-  awk -v a="$t0" -v b="$(date +%s.%N)" 'BEGIN { printf "%.0f\n", (b - a) * 1000 }'
+  local pid
+  pid=$(program_pid)
+  [[ -n $pid ]] || { echo 0; return 0; }
+  awk '/^(RssAnon|VmSwap):/ { kb += $2 } END { print kb * 1024 }' "/proc/$pid/status"
 }
 
 export root build arch work runs
@@ -71,7 +50,7 @@ for total in "${sizes[@]}"; do
   curl -s -o /dev/null -X POST --data "{\"total\": $total}" http://127.0.0.1/_faults
   mkdir -p "$work/state-$total" "$work/empty"
   export total
-  xvfb-run -a -s "-screen 0 1024x768x24" bash -c "$(declare -f private_bytes curl_refresh)"'
+  xvfb-run -a -s "-screen 0 1024x768x24" bash -c "$(declare -f program_pid private_bytes curl_refresh)"'
     set -euo pipefail
     wine_run() { "$root/scripts/wine-run" "$arch" "$build/wineprefix" "$@"; }
     drive() { wine_run "$build/tests/e2e/vexdrive.exe" "$@"; }

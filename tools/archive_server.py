@@ -25,6 +25,7 @@ import sys
 import threading
 import time
 import urllib.parse
+import zlib
 
 PAGE_SIZE = 20
 IDLE_TIMEOUT_S = 300
@@ -75,6 +76,7 @@ FAULT_TYPES = {
     "jitter_ms": int, "cut_start": int, "cut_times": int, "close_each": bool,
     "one_at_a_time": bool, "lower_case_names": bool, "cookies": bool, "chunk_extensions": bool,
     "trickle_ms": int,
+    "gzip": bool, "content_coding": str, "silent_names": bool,
 }
 DEFAULT_CHUNK_SIZE = 7
 SPLIT_HEAD_PAUSE_S = 0.05
@@ -339,6 +341,50 @@ def later_cookies(cookie_header):
     except ValueError:
         visits = 0
     return ["visits=%d; HttpOnly" % (visits + 1), "lang=; Expires=Thu, 01 Jan 1970 00:00:00 GMT; Path=/"]
+
+
+# Compressed pages kept, as a site's cache keeps them, so that a client's time is not the
+# server's compressing (the benchmarks compare refreshes with and without compression): the
+# 5,000 pages of 100,000 entries fit. A dict's single steps need no lock of their own.
+COMPRESSED_KEPT = 6000
+compressed_pages = {}
+
+
+def encode_content(payload, coding):
+    """The payload in a content coding: gzip and deflate (the zlib wrapper) compress it, any
+    other name leaves the bytes as they are (a coding the client cannot read)."""
+    if coding not in ("gzip", "deflate"):
+        return payload
+    key = (coding, payload)
+    kept = compressed_pages.get(key)
+    if kept is not None:
+        return kept
+    if coding == "gzip":
+        compressor = zlib.compressobj(6, zlib.DEFLATED, 16 + zlib.MAX_WBITS)
+        packed = compressor.compress(payload) + compressor.flush()
+    else:
+        packed = zlib.compress(payload, 6)
+    if len(compressed_pages) >= COMPRESSED_KEPT:
+        compressed_pages.clear()
+    compressed_pages[key] = packed
+    return packed
+
+
+def accepts_gzip(request):
+    """Whether the request's Accept-Encoding takes gzip (RFC 9110 12.5.3: q=0 refuses it)."""
+    for item in (request.header("accept-encoding") or "").split(","):
+        name, *params = item.split(";")
+        if name.strip().lower() not in ("gzip", "x-gzip"):
+            continue
+        for param in params:
+            key, _, value = param.partition("=")
+            try:
+                if key.strip().lower() == "q" and float(value) == 0:
+                    return False
+            except ValueError:
+                return False
+        return True
+    return False
 
 
 # ---------------------------------------------------------------------------------------
@@ -608,6 +654,8 @@ class Handler(socketserver.BaseRequestHandler):
             index = len(state.log)
             state.log.append({
                 "connection": self.connection.number_in(state),
+                # The name the TLS handshake asked for (SNI), None without one or over HTTP.
+                "sni": getattr(self.request, "vex_sni", None),
                 "method": request.method,
                 "path": request.target,
                 "headers": {n: request.header(n) for n, _ in request.headers},
@@ -674,6 +722,12 @@ class Handler(socketserver.BaseRequestHandler):
             fields.append(("Location", faults["location"]))
         if request.wants_close():
             fields.append(("Connection", "close"))
+        coding = faults.get("content_coding")
+        if coding is None and faults.get("gzip", self.server.gzip) and accepts_gzip(request):
+            coding = "gzip"
+        if coding:
+            fields.append(("Content-Encoding", coding))
+            payload = encode_content(payload, coding)
         if faults.get("chunked", False):
             fields.append(("Transfer-Encoding", "chunked"))
             payload = chunk_body(payload, faults.get("chunk_size", DEFAULT_CHUNK_SIZE),
@@ -721,6 +775,16 @@ class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
     tls = None
     # The bytes of the revocation list served at /_crl, if any.
     crl = None
+    # Whether replies are gzipped for requests that accept it (--gzip; the fault "gzip" says
+    # otherwise while it is set).
+    gzip = False
+    # For an IPv6 listener: whether it leaves IPv4 to others (None: the system's default).
+    v6_only = None
+
+    def server_bind(self):
+        if self.v6_only is not None:
+            self.socket.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, int(self.v6_only))
+        super().server_bind()
 
     def handle_error(self, request, client_address):
         # A client that vanishes mid-reply is routine here, not worth a traceback.
@@ -728,14 +792,87 @@ class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
             super().handle_error(request, client_address)
 
 
+class Server6(Server):
+    address_family = socket.AF_INET6
+
+
+def host_port(host, port):
+    """HOST:PORT as a URL writes it, an IPv6 address in brackets."""
+    return ("[%s]:%d" if ":" in host else "%s:%d") % (host, port)
+
+
+# ---------------------------------------------------------------------------------------
+# Names
+
+class NameServer(threading.Thread):
+    """Answers name lookups (DNS over UDP, RFC 1035) for a test's own resolver: every name is
+    refused (NXDOMAIN), so that the tests meet a name without an address, unless the fault
+    "silent_names" is on, which leaves every question unanswered, as a resolver out of reach
+    does."""
+
+    def __init__(self, host, port, state):
+        super().__init__(daemon=True)
+        family = socket.AF_INET6 if ":" in host else socket.AF_INET
+        self.socket = socket.socket(family, socket.SOCK_DGRAM)
+        self.socket.bind((host, port))
+        self.socket.settimeout(0.2)
+        self.state = state
+        self.stopping = threading.Event()
+
+    def run(self):
+        while not self.stopping.is_set():
+            try:
+                query, peer = self.socket.recvfrom(512)
+            except socket.timeout:
+                continue
+            except OSError:
+                return
+            with self.state.lock:
+                silent = self.state.faults.get("silent_names", False)
+            reply = None if silent else refusal(query)
+            if reply:
+                self.socket.sendto(reply, peer)
+
+    def stop(self):
+        self.stopping.set()
+        self.join()
+        self.socket.close()
+
+
+def refusal(query):
+    """The NXDOMAIN reply to a standard query, or None for anything else."""
+    # RFC 1035 4.1.1: ID, flags, QDCOUNT, ANCOUNT, NSCOUNT, ARCOUNT.
+    if len(query) < 12 or query[2] & 0x80:
+        return None
+    ident, flags, questions = query[:2], query[2:4], int.from_bytes(query[4:6], "big")
+    if questions != 1:
+        return None
+    # RFC 1035 4.1.2: the name's labels up to the empty one, then QTYPE and QCLASS.
+    at = 12
+    while at < len(query) and query[at]:
+        if query[at] & 0xC0:
+            return None
+        at += 1 + query[at]
+    end = at + 5
+    if end > len(query):
+        return None
+    # QR, the query's opcode and RD, RA; RCODE 3: the name does not exist.
+    reply_flags = bytes([0x80 | (flags[0] & 0x79), 0x80 | 3])
+    return ident + reply_flags + (1).to_bytes(2, "big") + bytes(6) + query[12:end]
+
+
 def main(argv=None):
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser(description="Local stand-in for the vexlet archive site.")
-    parser.add_argument("--host", default="127.0.0.1")
+    parser.add_argument("--host", action="append",
+                        help="the address to listen on, IPv4 or IPv6 (\"::\" takes both where the "
+                             "system allows); may be repeated; default 127.0.0.1")
     parser.add_argument("--port", type=int, default=80, help="0 picks a free port")
     parser.add_argument("--catalogue", default=os.path.join(here, "catalogue.tsv"))
     parser.add_argument("--reply-delay", type=float, default=0.0, metavar="SECONDS",
                         help="every archive reply waits this long, as a distant site's does")
+    parser.add_argument("--gzip", action="store_true",
+                        help="archive replies are gzipped for requests whose Accept-Encoding takes gzip")
     parser.add_argument("--tls", nargs=2, metavar=("CERT", "KEY"),
                         help="also serve HTTPS on --tls-port with this certificate (chain) and key, PEM")
     parser.add_argument("--tls-port", type=int, default=443)
@@ -745,53 +882,85 @@ def main(argv=None):
                         metavar=("PORT", "CERT", "KEY"),
                         help="one more HTTPS port with a certificate of its own (for clients "
                              "that must refuse it); may be repeated")
+    parser.add_argument("--listen-also", nargs=2, action="append", default=[], metavar=("HOST", "PORT"),
+                        help="one more plain HTTP port on this address alone; may be repeated")
+    parser.add_argument("--dns", metavar="HOST",
+                        help="answer name lookups on this address (UDP), refusing every name")
+    parser.add_argument("--dns-port", type=int, default=53)
     args = parser.parse_args(argv)
     if args.reply_delay < 0:
         parser.error("--reply-delay must not be negative")
+    hosts = args.host or ["127.0.0.1"]
 
     catalogue = load_catalogue(args.catalogue)
     crl = None
     if args.crl:
         with open(args.crl, "rb") as f:
             crl = f.read()
-    # The plain port first; every HTTPS port shares its archive, faults and log.
-    listeners = [(args.port, None)]
+    # The plain port first; every other port shares its archive, faults and log. A port
+    # listens on every host, on the same number when --port 0 picks it.
+    ports = [(args.port, None, hosts)]
     if args.tls:
-        listeners.append((args.tls_port, args.tls))
-    listeners += [(int(port), (cert, key)) for port, cert, key in args.tls_also]
+        ports.append((args.tls_port, args.tls, hosts))
+    ports += [(int(port), (cert, key), hosts) for port, cert, key in args.tls_also]
+    ports += [(int(port), None, [host]) for host, port in args.listen_also]
     servers = []
-    for port, pair in listeners:
+    for port, pair, on in ports:
+        for host in on:
+            try:
+                six = ":" in host
+                server = (Server6 if six else Server)((host, port), Handler, bind_and_activate=False)
+                if six and len(on) > 1:
+                    server.v6_only = True
+                if pair is not None:
+                    server.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+                    server.tls.load_cert_chain(*pair)
+                    server.tls.sni_callback = lambda sock, name, _: setattr(sock, "vex_sni", name)
+                server.server_bind()
+                server.server_activate()
+            except (OSError, ssl.SSLError) as e:
+                print("archive server: cannot listen on %s: %s" % (host_port(host, port), e), file=sys.stderr)
+                for s in servers:
+                    s.server_close()
+                return 1
+            port = server.server_address[1]
+            server.state = servers[0].state if servers else State(catalogue)
+            server.reply_delay = args.reply_delay
+            server.crl = crl
+            server.gzip = args.gzip
+            servers.append(server)
+    names = None
+    if args.dns:
         try:
-            server = Server((args.host, port), Handler, bind_and_activate=False)
-            if pair is not None:
-                server.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-                server.tls.load_cert_chain(*pair)
-            server.server_bind()
-            server.server_activate()
-        except (OSError, ssl.SSLError) as e:
-            print("archive server: cannot listen on %s:%d: %s" % (args.host, port, e), file=sys.stderr)
+            names = NameServer(args.dns, args.dns_port, servers[0].state)
+        except OSError as e:
+            print("archive server: cannot answer names on %s: %s" % (host_port(args.dns, args.dns_port), e),
+                  file=sys.stderr)
             for s in servers:
                 s.server_close()
             return 1
-        server.state = servers[0].state if servers else State(catalogue)
-        server.reply_delay = args.reply_delay
-        server.crl = crl
-        servers.append(server)
 
     stop = threading.Event()
     signal.signal(signal.SIGTERM, lambda *_: stop.set())
     signal.signal(signal.SIGINT, lambda *_: stop.set())
     for server in servers:
         threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.1}, daemon=True).start()
+    if names:
+        names.start()
     for server in servers:
         host, port = server.server_address[:2]
-        print("archive server listening on %s:%d%s" % (host, port, " (HTTPS)" if server.tls else ""),
+        print("archive server listening on %s%s" % (host_port(host, port), " (HTTPS)" if server.tls else ""),
               flush=True)
+    if names:
+        host, port = names.socket.getsockname()[:2]
+        print("archive server answering names on %s (UDP)" % host_port(host, port), flush=True)
     while not stop.wait(0.5):
         pass
     for server in servers:
         server.shutdown()
         server.server_close()
+    if names:
+        names.stop()
     return 0
 
 

@@ -23,6 +23,7 @@
 #include "app/page_schedule.hpp"
 #include "app/status_text.hpp"
 #include "net/certificate_refused.hpp"
+#include "net/content_coding.hpp"
 #include "net/cookie_jar.hpp"
 #include "net/http_fields.hpp"
 #include "net/net_exception.hpp"
@@ -46,9 +47,9 @@ struct ending {
   std::string reason;
 };
 
-// Inside a handler: what the exception being handled ended the refresh with. Every reason a
-// failure gives the status line is chosen here.
-ending ending_of_current() {
+// Inside a handler: what the exception being handled ended the refresh with, on the way to
+// `archive`. Every reason a failure gives the status line is chosen here.
+ending ending_of_current(const archive_address& archive) {
   try {
     throw;
   } catch (const refresh_stopped& e) {
@@ -56,7 +57,7 @@ ending ending_of_current() {
   } catch (const net::certificate_refused& e) {
     return {e.what(), certificate_failure(e.problem)};
   } catch (const net::net_exception& e) {
-    return {e.what(), network_failure(e)};
+    return {e.what(), network_failure(e, archive.host)};
   } catch (const std::exception& e) {
     return {e.what(), unexpected_failure};
   } catch (...) {
@@ -194,7 +195,7 @@ void fetch_pages(refresh_run& run, net::http& client, bool connected) {
       // Another connection would meet the same certificate.
       if (!hold.owns_lock()) hold.lock();
       run.schedule->end_at(page);
-      end_early(run, ending_of_current());
+      end_early(run, ending_of_current(run.request.archive));
     } catch (const net::net_exception& e) {
       client.disconnect();
       connected = false;
@@ -203,7 +204,7 @@ void fetch_pages(refresh_run& run, net::http& client, bool connected) {
       if (run.cancelled()) break;
       const bool turned_away = new_connection && !timed_out(e);
       const page_schedule::after_failure after = run.schedule->failed(page, turned_away);
-      if (after == page_schedule::after_failure::end) end_early(run, ending_of_current());
+      if (after == page_schedule::after_failure::end) end_early(run, ending_of_current(run.request.archive));
       if (after == page_schedule::after_failure::leave) {
         run.changed.notify_all();
         break;
@@ -212,7 +213,7 @@ void fetch_pages(refresh_run& run, net::http& client, bool connected) {
       // A reply that says the archive moved, or anything unforeseen.
       if (!hold.owns_lock()) hold.lock();
       run.schedule->end_at(page);
-      end_early(run, ending_of_current());
+      end_early(run, ending_of_current(run.request.archive));
     }
     // Ended early with pages past the end still on their way: stop waiting for them.
     if (run.schedule->over() && run.schedule->asking() > 0)
@@ -261,7 +262,9 @@ http_resp first_page(refresh_run& run, net::http& client) {
       throw;  // the same certificate again
     } catch (const net::net_exception& e) {
       client.disconnect();
-      if (attempt >= page_attempts || run.cancelled() || timed_out(e)) throw;
+      // A name without an address has none a moment later either.
+      if (attempt >= page_attempts || run.cancelled() || timed_out(e) || e.kind == net::error_kind::name_not_found)
+        throw;
     }
   }
 }
@@ -272,6 +275,7 @@ void run_refresh(refresh_request request, refresh_sink sink) {
   refresh_run run(std::move(request), std::move(sink));
   run.fields["Connection"] = "keep-alive";
   run.fields["Host"] = run.request.archive.authority();
+  run.fields["Accept-Encoding"] = net::accepted_codings;
   try {
     stop_if_cancelled(run);
     net::http& client = *run.request.clients[0];
@@ -292,7 +296,7 @@ void run_refresh(refresh_request request, refresh_sink sink) {
     if (pages_for(count) > 1) fetch_rest(run, pages_for(count), connected);
     else client.disconnect();
   } catch (...) {
-    const ending why = ending_of_current();
+    const ending why = ending_of_current(run.request.archive);
     run.failure = why.failure;
     run.problem = why.reason;
   }

@@ -42,13 +42,15 @@ std::string failed_status(const std::string& reason, std::size_t entries) {
   return reason + " " + (entries ? entries_text(entries) : std::string("No entries")) + " listed.";
 }
 
-std::string network_failure(const net::net_exception& e) {
+std::string network_failure(const net::net_exception& e, const std::string& host) {
   switch (e.kind) {
     case net::error_kind::timed_out:
       return "The archive did not answer in time.";
     case net::error_kind::too_slow:
       return "The archive's reply came too slowly: not whole after " +
              std::to_string(net::reply_timeout_default_ms / 1000) + " seconds.";
+    case net::error_kind::name_not_found:
+      return "The archive's host name " + host + " was not found.";
     case net::error_kind::certificate_refused:
       if (const auto* refused = dynamic_cast<const net::certificate_refused*>(&e))
         return certificate_failure(refused->problem);

@@ -25,10 +25,11 @@ std::string failed_status(const std::string& reason, std::size_t entries);
 
 // From a network exception, by its kind: the client's time-outs say the archive did not answer
 // in time (or, for a reply that came too slowly, how long it was given), a refused certificate
-// says why (as `certificate_failure`); any other failure is "Network error: " and the system's
-// own words for its code ("Network error: Connection refused."), or, where the system gave
-// none, says the reply was unreadable.
-std::string network_failure(const net::net_exception& e);
+// says why (as `certificate_failure`), a name without an address names the archive's `host`
+// ("The archive's host name archive.example was not found."); any other failure is "Network
+// error: " and the system's own words for its code ("Network error: Connection refused."), or,
+// where the system gave none, says the reply was unreadable.
+std::string network_failure(const net::net_exception& e, const std::string& host);
 // Whether the failure was for want of time: a connect or a reply that did not come, or did
 // not come whole.
 bool timed_out(const net::net_exception& e);

@@ -18,12 +18,15 @@ bool ipv4_literal(const std::string& text, std::vector<unsigned char>& out) {
     }
     std::size_t digits = 0;
     unsigned value = 0;
+    const std::size_t first = at;
     while (at < text.size() && text[at] >= '0' && text[at] <= '9' && digits < 3) {
       value = value * 10 + static_cast<unsigned>(text[at] - '0');
       ++at;
       ++digits;
     }
-    if (digits == 0 || value > 255) return false;
+    // RFC 3986 3.2.2: dec-octet has no leading zero, which the system's own readers would
+    // take for octal (010 as 8).
+    if (digits == 0 || value > 255 || (digits > 1 && text[first] == '0')) return false;
     out.push_back(static_cast<unsigned char>(value));
   }
   return at == text.size();

@@ -1,5 +1,8 @@
 #include "net/http.hpp"
 
+#include "net/content_coding.hpp"
+#include "net/http_fields.hpp"
+#include "net/name_lookup.hpp"
 #include "net/system_error.hpp"
 #include "net/tls_channel.hpp"
 
@@ -78,21 +81,21 @@ void http::connect() {
     previous = std::move(socket);
     socket = fresh;
     pending.clear();
+    // Ordered against `close` by the lock: either the cancel came first and the new socket
+    // starts closed, or the cancel finds it and closes it, lookup or connect in progress.
+    if (cancelled) fresh->close();
   }
   // The old connection is closed before the new one is made.
   if (previous) previous->close();
   previous.reset();
-  fresh->set_remote(host, port);
   read_timed_out = false;
   reply_timed_out = false;
   wake_watchdog();
-  {
-    // Opening under the lock orders it against `close`: either the cancel comes first and
-    // no handle is opened, or it finds the handle and closes it.
-    std::lock_guard<std::mutex> lock(guard);
-    if (!cancelled) fresh->create();
-  }
-  fresh->connect_open(connect_timeout_ms);
+  // The lookup and the connect share the connect time-out.
+  const DWORD started = GetTickCount();
+  const std::vector<inet_address> addresses =
+      addresses_of(host, port, connect_timeout_ms, started, [&fresh] { return fresh->closed(); });
+  fresh->connect(addresses, connect_timeout_ms, started);
   std::unique_ptr<byte_stream> plain(new socket_stream(fresh, watched));
   if (!secure) {
     stream = std::move(plain);
@@ -188,7 +191,9 @@ http_resp http::read_response() {
     http& self;
   } whole_reply(*this);
   try {
-    return net::read_response([this] { return next_piece(); }, pending);
+    http_resp response = net::read_response([this] { return next_piece(); }, pending);
+    response.body = decoded_content(std::move(response.body), field_of(response.headers, "Content-Encoding"));
+    return response;
   } catch (net_exception& e) {
     blame_cancel(e);
     disconnect();

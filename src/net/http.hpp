@@ -32,12 +32,15 @@ class http {
   http& operator=(const http&) = delete;
 
   // Replaces the connection with a new one to `host` and `port`; the previous one is ended
-  // first (with close_notify over TLS). Throws the socket's "create socket error" / "socket
-  // connect error", and "socket connect timed out ..." after `connect_timeout_ms`. A secure
-  // client then shakes hands and checks the server's certificate: "TLS handshake error N:
-  // ...", "TLS handshake timed out (no byte for N ms)" after `read_timeout_ms`, or
-  // net::certificate_refused, before any request can be sent: until the handshake is done
-  // there is no stream to send through. Any failure a cancel caused has the kind cancelled.
+  // first (with close_notify over TLS). A name is looked up first (net/name_lookup), and its
+  // addresses race as RFC 8305 says (net/tcp_socket). Throws "host name lookup error N: ..."
+  // (kind name_not_found for a name without an address), the socket's "socket connect
+  // error", and "... timed out ..." once `connect_timeout_ms` have passed since the lookup
+  // began. A secure client then shakes hands and checks the server's certificate: "TLS
+  // handshake error N: ...", "TLS handshake timed out (no byte for N ms)" after
+  // `read_timeout_ms`, or net::certificate_refused, before any request can be sent: until the
+  // handshake is done there is no stream to send through. Any failure a cancel caused has the
+  // kind cancelled.
   virtual void connect();
   // Cancels: closes the current socket so that a connect, send or recv blocked on it in
   // another thread fails promptly, and makes every later `connect` fail at once until
@@ -73,10 +76,12 @@ class http {
   // byte, "http_resp timed out (not whole after N ms)" (kind too_slow) when the whole reply
   // takes longer than `reply_timeout_ms`, besides the message errors; those a cancel caused
   // have the kind cancelled. After any failure the connection is closed: where the next
-  // reply would start is not known.
+  // reply would start is not known. A body sent compressed comes back inflated
+  // (net/content_coding), or the reply is refused.
   http_resp read_response();
 
   std::shared_ptr<tcp_socket<char>> socket;
+  // A name, or an address as net/address_literal reads it (IPv6 without brackets).
   std::string host;
   int port = 0;
   bool secure = false;

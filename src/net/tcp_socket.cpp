@@ -8,96 +8,140 @@
 
 namespace net {
 
-void inet_address::resolve(const std::string& host) {
-  sin_addr.s_addr = inet_addr(host.c_str());
-  if (sin_addr.s_addr == INADDR_NONE) {
-    if (hostent* entry = gethostbyname(host.c_str())) {
-      if (entry->h_addr_list && entry->h_addr_list[0])
-        memcpy(&sin_addr.s_addr, entry->h_addr_list[0], 4);
-    }
-  }
-}
-
-template <>
-void tcp_socket<char>::create() {
-  const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (s == INVALID_SOCKET) {
-    const int code = WSAGetLastError();
-    throw system_error(socket_error_kind(code), "create socket error", static_cast<unsigned long>(code));
-  }
-  handle = s;
-}
-
 namespace {
 
-using wait_result = tcp_socket<char>::wait_result;
-
-// Waits for a connect in progress in short slices, so that a close by another thread is
-// noticed even where closing does not wake `select`: the handle is read again after every
-// slice. The socket counts as ready once it is writable (connected) or in the exception set
-// (failed; SO_ERROR says why).
-wait_result wait_for_connect(const std::atomic<SOCKET>& handle, int timeout_ms) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    const SOCKET h = handle;
-    if (h == INVALID_SOCKET) return wait_result::closed;
-    const DWORD waited = GetTickCount() - start;
-    if (waited >= static_cast<DWORD>(timeout_ms)) return wait_result::timed_out;
-    const DWORD slice = std::min<DWORD>(wait_slice_ms, static_cast<DWORD>(timeout_ms) - waited);
-    fd_set ready, failed;
-    FD_ZERO(&ready);
-    FD_ZERO(&failed);
-    FD_SET(h, &ready);
-    FD_SET(h, &failed);
-    timeval limit = {0, static_cast<long>(slice * 1000)};
-    const int n = select(0, nullptr, &ready, &failed, &limit);
-    if (handle != h || n == SOCKET_ERROR) return wait_result::closed;
-    if (n > 0) return wait_result::ready;
-  }
+// A failed connect: the kind follows from the code.
+[[noreturn]] void connect_failed(int code) {
+  throw system_error(socket_error_kind(code), "socket connect error", static_cast<unsigned long>(code));
 }
 
-// A connect to the address a failed lookup leaves says the name has none.
-[[noreturn]] void connect_failed(int code, const inet_address& remote) {
-  error_kind kind = socket_error_kind(code);
-  if (kind != error_kind::cancelled && remote.sin_addr.s_addr == INADDR_NONE) kind = error_kind::name_not_found;
-  throw system_error(kind, "socket connect error", static_cast<unsigned long>(code));
+// One address being connected to, non-blocking until it is done.
+struct attempt {
+  SOCKET handle;
+  const inet_address* address;
+};
+
+void close_all(std::vector<attempt>& attempts) {
+  for (const attempt& a : attempts) closesocket(a.handle);
+  attempts.clear();
+}
+
+// Opens a socket for `address` and starts connecting it. The attempt goes on in `attempts`;
+// one connected at once is returned; a failure gives its code.
+SOCKET start_attempt(const inet_address& address, std::vector<attempt>& attempts, int& failure) {
+  const SOCKET s = ::socket(address.family(), SOCK_STREAM, IPPROTO_TCP);
+  if (s == INVALID_SOCKET) {
+    failure = WSAGetLastError();
+    return INVALID_SOCKET;
+  }
+  // Non-blocking for the connect alone, so that it can time out, see a cancel and race.
+  u_long nonblocking = 1;
+  ioctlsocket(s, FIONBIO, &nonblocking);
+  if (::connect(s, address.get(), address.length) == 0) return s;
+  const int code = WSAGetLastError();
+  if (code == WSAEWOULDBLOCK) {
+    attempts.push_back({s, &address});
+  } else {
+    failure = code;
+    closesocket(s);
+  }
+  return INVALID_SOCKET;
 }
 
 }  // namespace
 
 template <>
-void tcp_socket<char>::connect_open(int timeout_ms) {
-  const SOCKET h = handle;
-  if (h == INVALID_SOCKET) connect_failed(WSAEINTR, remote);
-  // Non-blocking for the connect alone, so that it can time out and see a cancel.
-  u_long nonblocking = 1;
-  ioctlsocket(h, FIONBIO, &nonblocking);
-  if (::connect(h, reinterpret_cast<const sockaddr*>(&remote), 16) != 0) {
-    const int code = WSAGetLastError();
-    if (code != WSAEWOULDBLOCK) connect_failed(code, remote);
-    switch (wait_for_connect(handle, timeout_ms)) {
-      case wait_result::closed:
-        connect_failed(WSAEINTR, remote);
-      case wait_result::timed_out:
-        throw net_exception(error_kind::timed_out,
-                            "socket connect timed out (no answer in " + std::to_string(timeout_ms) + " ms)");
-      case wait_result::ready:
-        break;
+void tcp_socket<char>::connect(const std::vector<inet_address>& candidates, int timeout_ms, DWORD since) {
+  std::vector<attempt> attempts;
+  std::size_t next = 0;
+  // When the last attempt started, and whether the next one may start at once.
+  DWORD last_start = 0;
+  bool start_next = true;
+  int failure = WSAEADDRNOTAVAIL;
+  SOCKET won = INVALID_SOCKET;
+  const inet_address* won_address = nullptr;
+  for (;;) {
+    // Looked at every slice: closing does not always wake `select`.
+    if (shut) {
+      close_all(attempts);
+      connect_failed(WSAEINTR);
     }
-    int error = 0;
-    int length = sizeof error;
-    if (getsockopt(h, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0)
-      connect_failed(WSAGetLastError(), remote);
-    if (error != 0) connect_failed(error, remote);
-  }
-  nonblocking = 0;
-  ioctlsocket(h, FIONBIO, &nonblocking);
-}
+    const DWORD now = GetTickCount();
+    const DWORD waited = now - since;
+    if (waited >= static_cast<DWORD>(timeout_ms)) {
+      close_all(attempts);
+      throw net_exception(error_kind::timed_out,
+                          "socket connect timed out (no answer in " + std::to_string(timeout_ms) + " ms)");
+    }
+    // RFC 8305 5: the next address once the delay has passed since the last one started, or
+    // at once when none is connecting any more.
+    const DWORD since_last = now - last_start;
+    if (next < candidates.size() &&
+        (start_next || attempts.empty() || since_last >= static_cast<DWORD>(connection_attempt_delay_ms))) {
+      const inet_address& address = candidates[next++];
+      const std::size_t running = attempts.size();
+      won = start_attempt(address, attempts, failure);
+      if (won != INVALID_SOCKET) {
+        won_address = &address;
+        break;
+      }
+      last_start = now;
+      // One that failed at once holds up nothing.
+      start_next = attempts.size() == running;
+      continue;
+    }
+    if (attempts.empty()) connect_failed(failure);
 
-template <>
-void tcp_socket<char>::connect(int timeout_ms) {
-  if (handle == INVALID_SOCKET) create();
-  connect_open(timeout_ms);
+    DWORD slice = std::min<DWORD>(wait_slice_ms, static_cast<DWORD>(timeout_ms) - waited);
+    if (next < candidates.size()) slice = std::min<DWORD>(slice, connection_attempt_delay_ms - since_last);
+    fd_set ready, failed;
+    FD_ZERO(&ready);
+    FD_ZERO(&failed);
+    for (const attempt& a : attempts) {
+      FD_SET(a.handle, &ready);
+      FD_SET(a.handle, &failed);
+    }
+    timeval limit = {0, static_cast<long>(slice * 1000)};
+    if (select(0, nullptr, &ready, &failed, &limit) == SOCKET_ERROR) {
+      failure = WSAGetLastError();
+      close_all(attempts);
+      connect_failed(failure);
+    }
+    // Writable: connected. In the exception set: failed, and SO_ERROR says why.
+    for (std::size_t i = 0; i < attempts.size() && won == INVALID_SOCKET;) {
+      const attempt a = attempts[i];
+      if (!FD_ISSET(a.handle, &ready) && !FD_ISSET(a.handle, &failed)) {
+        ++i;
+        continue;
+      }
+      int error = 0;
+      int length = sizeof error;
+      if (getsockopt(a.handle, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0)
+        error = WSAGetLastError();
+      attempts.erase(attempts.begin() + static_cast<std::ptrdiff_t>(i));
+      if (error == 0 && FD_ISSET(a.handle, &ready)) {
+        won = a.handle;
+        won_address = a.address;
+      } else {
+        failure = error != 0 ? error : WSAECONNREFUSED;
+        closesocket(a.handle);
+        start_next = true;
+      }
+    }
+    if (won != INVALID_SOCKET) break;
+  }
+  // The others lose the race.
+  close_all(attempts);
+  u_long nonblocking = 0;
+  ioctlsocket(won, FIONBIO, &nonblocking);
+  remote = *won_address;
+  handle = won;
+  // A close that came while the race was on found no handle: it is seen here, or it found
+  // this one and closed it.
+  if (shut) {
+    close();
+    connect_failed(WSAEINTR);
+  }
 }
 
 template <>
@@ -115,6 +159,8 @@ std::string tcp_socket<char>::recv(int maximum) {
 
 template <>
 void tcp_socket<char>::close() {
+  // Before the handle: a connect that is about to hand over its winner looks at this after.
+  shut = true;
   const SOCKET s = handle.exchange(INVALID_SOCKET);
   if (s == INVALID_SOCKET) return;
   shutdown(s, SD_BOTH);

@@ -1,30 +1,36 @@
 #pragma once
-// A blocking IPv4 TCP client socket over Winsock, whose connect ends after a time limit or as
-// soon as another thread closes the socket.
+// A blocking TCP client socket over Winsock, IPv6 or IPv4: its connect races the server's
+// addresses as RFC 8305 says, and ends after a time limit or as soon as another thread closes
+// the socket.
 
 #include <winsock2.h>
+#include <ws2tcpip.h>
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include "net/net_exception.hpp"
 
 namespace net {
 
 // -- time limits --
-// A connect the peer neither accepts nor refuses is given up after this long.
+// A connect the peer neither accepts nor refuses is given up after this long; a name's lookup
+// counts towards it.
 constexpr int connect_timeout_default_ms = 15 * 1000;
-// How often a connect in progress looks whether another thread closed the socket.
+// How often a connect or a lookup in progress looks whether another thread closed the socket.
 constexpr int wait_slice_ms = 50;
+// RFC 8305 5: the next address is tried this long after the one before, while that one is
+// still connecting (the Connection Attempt Delay).
+constexpr int connection_attempt_delay_ms = 250;
 
-// The system's sockaddr_in, handed over as a sockaddr of 16 bytes.
-struct inet_address : sockaddr_in {
-  inet_address() : sockaddr_in() { sin_family = AF_INET; }
+// One address of the server, as the system's sockaddr_in or sockaddr_in6.
+struct inet_address {
+  sockaddr_storage storage = {};
+  int length = 0;
 
-  // A dotted IPv4 text is taken as it is; anything else is looked up, and the first address
-  // of the name wins. A name without an address leaves 255.255.255.255 (connect then fails).
-  void resolve(const std::string& host);
-  void set_port(unsigned short port) { sin_port = htons(port); }
+  int family() const { return storage.ss_family; }
+  const sockaddr* get() const { return reinterpret_cast<const sockaddr*>(&storage); }
 };
 
 template <typename Char>
@@ -35,38 +41,35 @@ class tcp_socket {
   tcp_socket& operator=(const tcp_socket&) = delete;
   ~tcp_socket() { close(); }
 
-  void set_remote(const std::string& host, int port) {
-    remote.resolve(host);
-    remote.set_port(static_cast<unsigned short>(port & 0xffff));
-  }
-  void create();
-  // Opens a handle if there is none, then connects it.
-  void connect(int timeout_ms = connect_timeout_default_ms);
-  // Connects the handle as it stands, never opening one: a handle closed meanwhile by a
-  // cancel makes this fail ("socket connect error 10004: ...", kind cancelled) instead of
-  // quietly connecting a fresh one. A host whose name had no address fails with the kind
-  // name_not_found. A peer that does not answer within `timeout_ms` makes it throw
-  // "socket connect timed out (no answer in N ms)". The handle blocks again afterwards.
-  void connect_open(int timeout_ms = connect_timeout_default_ms);
+  // Connects to one of `candidates`, tried in their order as RFC 8305 5 says: the next one
+  // `connection_attempt_delay_ms` after the one before while that one is still connecting, at
+  // once when it failed; the first connection made wins and the others are closed. Throws
+  // "socket connect error N: ..." with the last failure's code when none connects, "socket
+  // connect timed out (no answer in N ms)" once `timeout_ms` have passed since `since`
+  // (GetTickCount), and "socket connect error 10004: ..." (kind cancelled) when the socket
+  // was closed before or during the connect. A socket connects once.
+  void connect(const std::vector<inet_address>& candidates, int timeout_ms, DWORD since);
   // One system send or recv each; they never throw. `recv` gives an empty text when the
   // peer closed, the read failed or the socket was closed.
   int send(const Char* data, int length);
   std::basic_string<Char> recv(int maximum);
 
-  enum class wait_result { ready, timed_out, closed };
-  // Shuts down and closes the handle; harmless when there is none. Safe from another
-  // thread while this one is blocked in connect, send or recv: the blocked call fails.
+  // Shuts down and closes the handle, and ends a connect in progress or still to come; safe
+  // from another thread while this one is blocked in connect, send or recv: the blocked call
+  // fails.
   void close();
+  bool closed() const { return shut; }
 
   // Atomic because a cancel closes it from the window thread while the worker reads it.
   std::atomic<SOCKET> handle{INVALID_SOCKET};
+  std::atomic<bool> shut{false};
+  // The address connected to.
   inet_address remote;
 };
 
 // The system works on bytes only; these are defined in the library.
-template <> void tcp_socket<char>::create();
-template <> void tcp_socket<char>::connect_open(int timeout_ms);
-template <> void tcp_socket<char>::connect(int timeout_ms);
+template <>
+void tcp_socket<char>::connect(const std::vector<inet_address>& candidates, int timeout_ms, DWORD since);
 template <> int tcp_socket<char>::send(const char* data, int length);
 template <> std::string tcp_socket<char>::recv(int maximum);
 template <> void tcp_socket<char>::close();

@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "net/address_literal.hpp"
 #include "net/certificate_check.hpp"
 #include "net/certificate_refused.hpp"
 #include "net/system_error.hpp"
@@ -60,6 +61,9 @@ struct context_buffer {
 
 struct tls_channel::state {
   std::string host;
+  // The name the handshake sends (SNI), or none for an address: RFC 6066 3 allows no literal.
+  std::string sni;
+  char* server_name() { return sni.empty() ? nullptr : &sni[0]; }
   std::unique_ptr<byte_stream> lower;
   CredHandle credentials = {};
   CtxtHandle context = {};
@@ -198,7 +202,7 @@ std::string tls_channel::state::negotiate(std::string received, bool first) {
     ULONG attributes = 0;
     TimeStamp expiry;
     const SECURITY_STATUS status = InitializeSecurityContextA(
-        &credentials, first ? nullptr : &context, const_cast<char*>(host.c_str()), context_requests, 0, 0,
+        &credentials, first ? nullptr : &context, server_name(), context_requests, 0, 0,
         first ? nullptr : &in_desc, 0, first ? &context : nullptr, &out_desc, &attributes, &expiry);
     if (first && (status == SEC_I_CONTINUE_NEEDED || status == SEC_E_OK)) have_context = true;
     first = false;
@@ -305,7 +309,7 @@ void tls_channel::state::send_close_notify() {
   ULONG attributes = 0;
   TimeStamp expiry;
   // With nothing to read, the context writes the close_notify alert.
-  InitializeSecurityContextA(&credentials, &context, const_cast<char*>(host.c_str()), context_requests, 0, 0,
+  InitializeSecurityContextA(&credentials, &context, server_name(), context_requests, 0, 0,
                              nullptr, 0, nullptr, &out_desc, &attributes, &expiry);
   send_token(out[0]);
 }
@@ -332,6 +336,7 @@ void prepare_tls() {
 
 tls_channel::tls_channel(const std::string& host, std::unique_ptr<byte_stream> lower) : s(new state) {
   s->host = host;
+  if (address_literal(host).empty()) s->sni = host;
   s->lower = std::move(lower);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // TLS over a byte stream, through the system's SChannel: the handshake with the host's name
-// sent (SNI), the server's certificate checked (net/certificate_check), records written and
-// read, close_notify at the end. Every SSPI call, buffer type and status code is in
+// sent (SNI; none for an address), the server's certificate checked (net/certificate_check),
+// records written and read, close_notify at the end. Every SSPI call, buffer type and status code is in
 // tls_channel.cpp; the framing of received records is net/tls_record.
 //
 // One thread uses a channel. Another thread ends it only by closing the connection under it:

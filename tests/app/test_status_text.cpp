@@ -9,28 +9,39 @@
 TEST(StatusLine, ReasonsInPlainWords) {
   using net::error_kind;
   using net::net_exception;
+  const std::string host = "archive.example";
   EXPECT_EQ(network_failure(
-                net_exception(error_kind::refused, "socket connect error", 10061, "Connection refused.\r\n")),
+                net_exception(error_kind::refused, "socket connect error", 10061, "Connection refused.\r\n"), host),
             "Network error: Connection refused.");
   EXPECT_EQ(network_failure(net_exception(error_kind::other, "create socket error", 10047,
-                                          "An address family: not supported.\r\n")),
+                                          "An address family: not supported.\r\n"),
+                            host),
             "Network error: An address family: not supported.");
   const std::string unreadable = "The archive's reply could not be read.";
-  EXPECT_EQ(network_failure(net_exception(error_kind::closed, "malformed http_resp(no \\r\\n\\r\\n)")), unreadable);
-  EXPECT_EQ(network_failure(net_exception(error_kind::refused, "socket connect error", 10061, "\r\n")), unreadable);
-  // Words that look like a code and a reason are not read as one.
-  EXPECT_EQ(network_failure(net_exception(error_kind::malformed_reply, "TLS record malformed 42: version")),
+  EXPECT_EQ(network_failure(net_exception(error_kind::closed, "malformed http_resp(no \\r\\n\\r\\n)"), host),
             unreadable);
-  EXPECT_EQ(network_failure(net_exception(error_kind::timed_out, "http_resp timed out (no byte for 30000 ms)")),
+  EXPECT_EQ(network_failure(net_exception(error_kind::refused, "socket connect error", 10061, "\r\n"), host),
+            unreadable);
+  // Words that look like a code and a reason are not read as one.
+  EXPECT_EQ(network_failure(net_exception(error_kind::malformed_reply, "TLS record malformed 42: version"), host),
+            unreadable);
+  EXPECT_EQ(network_failure(net_exception(error_kind::timed_out, "http_resp timed out (no byte for 30000 ms)"), host),
             "The archive did not answer in time.");
   EXPECT_EQ(network_failure(net_exception(error_kind::timed_out, "socket connect error", 10060,
-                                          "Connection timed out.\r\n")),
+                                          "Connection timed out.\r\n"),
+                            host),
             "The archive did not answer in time.");
   EXPECT_TRUE(timed_out(net_exception(error_kind::timed_out, "socket connect timed out (no answer in 15000 ms)")));
   const net_exception trickled(error_kind::too_slow, "http_resp timed out (not whole after 120000 ms)");
-  EXPECT_EQ(network_failure(trickled), "The archive's reply came too slowly: not whole after 120 seconds.");
+  EXPECT_EQ(network_failure(trickled, host), "The archive's reply came too slowly: not whole after 120 seconds.");
   EXPECT_TRUE(timed_out(trickled));
-  EXPECT_EQ(network_failure(net::certificate_refused(net::certificate_problem::expired, 0x800B0101, "Expired.\r\n")),
+  // A name without an address: the host is named, not the system's words.
+  EXPECT_EQ(network_failure(net_exception(error_kind::name_not_found, "host name lookup error", 11001,
+                                          "No such host is known.\r\n"),
+                            host),
+            "The archive's host name archive.example was not found.");
+  EXPECT_EQ(network_failure(net::certificate_refused(net::certificate_problem::expired, 0x800B0101, "Expired.\r\n"),
+                            host),
             "The archive's certificate was refused: expired.");
 
   EXPECT_EQ(reply_failure("HTTP/1.1 200 OK"), "");

@@ -827,6 +827,7 @@ bool archive_server::log(std::vector<logged_request>& requests, std::string& err
     r.headers = text_fields(j, "headers");
     r.body = text(j, "body");
     r.form = text_fields(j, "form");
+    r.sni = text(j, "sni");
     requests.push_back(r);
   }
   return true;

@@ -240,6 +240,8 @@ struct logged_request {
   std::map<std::string, std::string> headers;  // lower-case names
   std::string body;
   std::map<std::string, std::string> form;
+  // The name the TLS handshake sent (SNI); empty without one.
+  std::string sni;
 };
 
 class archive_server {

@@ -10,6 +10,13 @@
 # Wine prefix): 443 and 4443 with a good certificate for localhost and 127.0.0.1, 4444 a
 # self-signed one, 4445 an expired one, 4446 one for another name, 4447 a revoked one (whose
 # authority's revocation list the server hands out at /_crl).
+# Plain HTTP on [::1]:4448 too (IPv6 alone).
+#
+# Where it may (as root), `run` gives the tests names of their own without touching the
+# machine's files: in a mount namespace of its own, a hosts file that names dual.vexlets.test
+# for both ::1 and 127.0.0.1, and a resolver that asks the server (127.0.0.153, UDP port 53),
+# which refuses every other name, or leaves it unanswered while a test says so. Tests that
+# need them skip where they are missing.
 #   run_e2e.sh server-start WORK SERVER_PY   starts the server in the background (its process
 #       id in WORK/server.pid, its output in WORK/server.log) and waits for its ready line
 #   run_e2e.sh server-stop WORK              stops the server of WORK/server.pid, if any
@@ -58,6 +65,28 @@ wait_for_stopped() {
 
 tls_dir() { echo "${VEX_E2E_TLS:-$(dirname "$1")/tls}"; }
 
+names_server=127.0.0.153
+
+# The hosts file, resolver and name service switch of WORK/names over the machine's, in this
+# mount namespace only.
+private_names() {
+  local names=$1/names
+  mkdir -p "$names"
+  { cat /etc/hosts; printf '127.0.0.1 dual.vexlets.test\n::1 dual.vexlets.test\n'; } >"$names/hosts"
+  printf 'nameserver %s\noptions timeout:30 attempts:1\n' "$names_server" >"$names/resolv.conf"
+  { grep -v '^hosts:' /etc/nsswitch.conf 2>/dev/null || true; echo 'hosts: files dns'; } >"$names/nsswitch.conf"
+  local file
+  for file in hosts resolv.conf nsswitch.conf; do
+    mount --bind "$names/$file" "/etc/$file" || { echo "run_e2e: no names of the tests' own" >&2; return 0; }
+  done
+  export VEX_E2E_NAMES=1
+}
+
+# The server answers names where the resolver of private_names asks it.
+names_args() {
+  if cmp -s /etc/resolv.conf "$1/names/resolv.conf" 2>/dev/null; then echo "--dns $names_server"; fi
+}
+
 server_start() {
   local work=$1 server=$2 pid tls
   mkdir -p "$work"
@@ -73,8 +102,10 @@ server_start() {
       fd=${fd##*/}
       if ((fd > 2)); then eval "exec $fd>&-"; fi
     done 2>/dev/null
+    # shellcheck disable=SC2046
     exec python3 "$server" --host 127.0.0.1 --port 80 --tls "$tls/localhost.pem" "$tls/localhost.key" \
       --crl "$tls/ca.crl" --tls-also 4447 "$tls/revoked.pem" "$tls/revoked.key" \
+      --listen-also ::1 4448 $(names_args "$work") \
       --tls-also 4443 "$tls/localhost.pem" "$tls/localhost.key" \
       --tls-also 4444 "$tls/self_signed.pem" "$tls/self_signed.key" \
       --tls-also 4445 "$tls/expired.pem" "$tls/expired.key" \
@@ -100,11 +131,15 @@ case $command in
   stacks-start) real_servers start "$@" ;;
   stacks-stop) real_servers stop "$@" ;;
   run)
+    if [[ -z ${VEX_E2E_NAMESPACE:-} ]] && unshare -m --propagation private true 2>/dev/null; then
+      VEX_E2E_NAMESPACE=1 exec unshare -m --propagation private bash "$0" run "$@"
+    fi
     work=$1 server=$2 test_exe=$3
     shift 3
     mkdir -p "$work"
     server_stop "$work"  # one left behind by a run that was killed
     find "$work" -mindepth 1 -delete
+    if [[ -n ${VEX_E2E_NAMESPACE:-} ]]; then private_names "$work"; fi
     trap 'real_servers stop "$work"; server_stop "$work"' EXIT
     server_start "$work" "$server"
     export VEX_E2E_WORK=$work VEX_E2E_SERVER=$server VEX_E2E_CONTROL=$(readlink -f "$0")

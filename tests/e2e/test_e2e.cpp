@@ -16,6 +16,7 @@
 //   -- HTTPS and the archive's address --
 //   -- pages over several connections --
 //   -- servers others wrote --
+//   -- names, IPv6 and compressed pages --
 
 #include <gtest/gtest.h>
 
@@ -203,6 +204,19 @@ class E2E : public testing::Test {
     ASSERT_GE(app->refresh(refresh_ms), 0)
         << "no idle state after Refresh; button \"" << app->button_text() << "\"; output:\n"
         << output();
+  }
+
+  // A refresh of 25 entries, two requests that name `authority` in their Host field, from
+  // the archive the program was started with; `log` receives the requests.
+  void refresh_two_pages(const std::string& authority, std::vector<logged_request>& log) {
+    set_faults("{\"total\": 25}");
+    ASSERT_NO_FATAL_FAILURE(refresh());
+    log = server_log();
+    ASSERT_EQ(2u, log.size());
+    for (const logged_request& r : log)
+      EXPECT_EQ(authority, r.headers.count("host") ? r.headers.at("host") : "<none>");
+    EXPECT_EQ(25, app->row_count());
+    EXPECT_EQ("25 entries listed.", app->status_text());
   }
 
   // Waits for the keyboard focus to reach `want`.
@@ -1571,6 +1585,7 @@ TEST_F(E2E, RefreshOverHttps) {
     EXPECT_EQ((std::vector<std::string>{"0", "20", "40"}), sorted_starts_of(log));
     for (const logged_request& r : log) {
       EXPECT_EQ("localhost", r.headers.count("host") ? r.headers.at("host") : "<none>");
+      EXPECT_EQ("localhost", r.sni);
     }
     // The same pages, sized, over plain HTTP; names as far as a list cell shows them.
     auto shown = [](std::vector<std::string> v) {
@@ -1698,14 +1713,9 @@ TEST_F(E2E, RefusedCertificatesEndTheRefreshBeforeAnyRequest) {
 // An address with a port, here an IPv4 literal whose certificate names it.
 TEST_F(E2E, ArchiveWithAPort) {
   ASSERT_NO_FATAL_FAILURE(start_app("--archive https://127.0.0.1:4443", "127.0.0.1"));
-  set_faults("{\"total\": 25}");
-  ASSERT_NO_FATAL_FAILURE(refresh());
-  const std::vector<logged_request> log = server_log();
-  ASSERT_EQ(2u, log.size());
-  for (const logged_request& r : log)
-    EXPECT_EQ("127.0.0.1:4443", r.headers.count("host") ? r.headers.at("host") : "<none>");
-  EXPECT_EQ(25, app->row_count());
-  EXPECT_EQ("25 entries listed.", app->status_text());
+  std::vector<logged_request> log;
+  ASSERT_NO_FATAL_FAILURE(refresh_two_pages("127.0.0.1:4443", log));
+  for (const logged_request& r : log) EXPECT_EQ("", r.sni) << "RFC 6066 3: no address as a server name";
   ASSERT_NO_FATAL_FAILURE(close_app());
 }
 
@@ -1920,6 +1930,85 @@ TEST_F(E2E, EveryPageThroughServersOthersWrote) {
     EXPECT_TRUE(lines_of(output()).empty()) << output();
     ASSERT_NO_FATAL_FAILURE(close_app());
   }
+}
+
+// -- names, IPv6 and compressed pages --
+
+// Whether run_e2e.sh gave the tests names of their own: dual.vexlets.test for ::1 and
+// 127.0.0.1, and a resolver that refuses every other name, or stays silent when told to.
+bool names_of_the_tests() { return e2e::env("VEX_E2E_NAMES") == "1"; }
+const char* const no_names = "run_e2e.sh could not give the tests names of their own (a mount namespace)";
+
+// The archive on [::1]:4448 alone: reached by its address in brackets, the browser opening its
+// pages there; and by a name that stands for both families, the IPv6 address reached on that
+// port, the IPv4 one where nothing listens on the IPv6 one.
+TEST_F(BrowserE2E, AnArchiveOnIpv6Alone) {
+  ASSERT_NO_FATAL_FAILURE(start_app("--archive http://[::1]:4448", "::1"));
+  std::vector<logged_request> log;
+  ASSERT_NO_FATAL_FAILURE(refresh_two_pages("[::1]:4448", log));
+  const std::vector<entry> entries = replay(log, "{\"total\": 25}");
+  ASSERT_TRUE(app->double_click_row(0));
+  ASSERT_TRUE(e2e::wait_until([&] { return !opened().empty(); }, 30000)) << "the page was not opened";
+  EXPECT_EQ(std::vector<std::string>{"http://[::1]:4448" + entries[0].url}, opened());
+  ASSERT_NO_FATAL_FAILURE(close_app());
+
+  if (!names_of_the_tests()) GTEST_SKIP() << no_names;
+  for (const char* authority : {"dual.vexlets.test:4448", "dual.vexlets.test"}) {
+    SCOPED_TRACE(authority);
+    reset_server();
+    ASSERT_NO_FATAL_FAILURE(start_app(std::string("--archive http://") + authority, "dual.vexlets.test"));
+    ASSERT_NO_FATAL_FAILURE(refresh_two_pages(authority, log));
+    EXPECT_TRUE(lines_of(output()).empty()) << output();
+    ASSERT_NO_FATAL_FAILURE(close_app());
+  }
+}
+
+// Pages sent gzipped list as the same pages sent plain; a coding the program does not read
+// ends the refresh.
+TEST_F(E2E, CompressedPagesListAsPlainOnes) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  set_faults("{\"total\": 45, \"content_coding\": \"gzip\"}");
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  const std::vector<logged_request> log = server_log();
+  EXPECT_EQ("gzip, deflate", log.at(0).headers.count("accept-encoding") ? log[0].headers.at("accept-encoding") : "");
+  EXPECT_EQ(names_of(replay(log, "{\"total\": 45}")), names());
+  EXPECT_EQ("45 entries listed.", app->status_text());
+  set_faults("{\"total\": 45, \"content_coding\": \"br\"}");
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  EXPECT_EQ("The archive's reply could not be read. No entries listed.", app->status_text());
+  EXPECT_EQ(std::vector<std::string>{"http_resp Content-Encoding \"br\" not understood"}, lines_of(output()));
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+// A name without an address ends the refresh at once, naming the host; nothing is sent.
+TEST_F(E2E, ANameWithoutAnAddressEndsTheRefresh) {
+  if (!names_of_the_tests()) GTEST_SKIP() << no_names;
+  ASSERT_NO_FATAL_FAILURE(start_app("--archive http://nowhere.invalid", "nowhere.invalid"));
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  EXPECT_EQ("The archive's host name nowhere.invalid was not found. No entries listed.", app->status_text());
+  EXPECT_TRUE(server_log().empty());
+  EXPECT_EQ(0u, output().find("host name lookup error 11001: ")) << output();
+  ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+// A lookup that gets no answer (for 30 s) is ended at once by a cancel, and by closing the
+// window.
+TEST_F(E2E, CancelAndClosingEndALookupInProgress) {
+  if (!names_of_the_tests()) GTEST_SKIP() << no_names;
+  ASSERT_NO_FATAL_FAILURE(start_app("--archive http://quiet.vexlets.test", "quiet.vexlets.test"));
+  set_faults("{\"silent_names\": true}");
+  ASSERT_TRUE(app->click_refresh());
+  Sleep(1000);
+  EXPECT_EQ("Loading page 1...", app->status_text());
+  ASSERT_TRUE(app->click_refresh());
+  EXPECT_TRUE(app->wait_idle(5000)) << app->button_text();
+  EXPECT_EQ("Cancelled before any entry was listed.", app->status_text());
+  ASSERT_TRUE(app->click_refresh());
+  Sleep(1000);
+  ASSERT_TRUE(app->post_close());
+  ASSERT_TRUE(app_process->wait_exit(5000)) << "still running after its window closed";
+  EXPECT_EQ(0u, app_process->exit_code());
+  EXPECT_TRUE(server_log().empty());
 }
 
 }  // namespace

@@ -122,10 +122,22 @@ TEST(ArchiveAddress, SchemeHostAndPortAsTheUserWroteThem) {
   EXPECT_EQ(tls.base_url(), "https://127.0.0.1:8443");
   EXPECT_EQ(parse_archive_address("https://a.example:443").base_url(), "https://a.example");
 
+  // An IPv6 address in brackets: the host without them, the Host field and links with them.
+  const archive_address six = parse_archive_address("https://[2001:DB8::1]:8443/");
+  EXPECT_EQ(six.host, "2001:db8::1");
+  EXPECT_EQ(six.port, 8443);
+  EXPECT_EQ(six.authority(), "[2001:db8::1]:8443");
+  EXPECT_EQ(parse_archive_address("http://[::1]").base_url(), "http://[::1]");
+
   for (const char* bad : {"ftp://a.example", "a.example", "https://", "https://:443",
                           "https://a.example:0", "https://a.example:65536", "https://a.example:8x",
                           "https://a.example:", "https://a example", "https://a.example/path",
-                          "https://user@a.example", "https://a_b.example", "https://a.example?q"}) {
+                          "https://user@a.example", "https://a_b.example", "https://a.example?q",
+                          // IPv6 only in brackets, and nothing else in them; IPv4 only as four
+                          // decimal numbers without leading zeros.
+                          "http://::1", "http://[::1", "http://[::1]x", "http://[a.example]", "http://[1.2.3.4]",
+                          "http://[fe80::1%25eth0]", "http://[::1]:", "http://010.0.0.1", "http://1.2.3",
+                          "http://0x7f000001", "http://2130706433", "http://a.example.123"}) {
     EXPECT_THROW(parse_archive_address(bad), std::invalid_argument) << bad;
   }
 }

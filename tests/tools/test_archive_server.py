@@ -8,6 +8,7 @@ results come from the catalogue file through predicates written here, not from t
 server's code.
 """
 
+import gzip
 import html
 import json
 import os
@@ -868,6 +869,28 @@ class RevocationListTest(unittest.TestCase):
                 conn.close()
             finally:
                 server.stop()
+
+
+class GzipTest(unittest.TestCase):
+    """--gzip: gzipped replies for the requests that take gzip, until the fault says otherwise."""
+
+    def test_gzip_only_for_requests_that_take_it(self):
+        server = ServerProcess(["--gzip"])
+        try:
+            conn = Connection(server.port)
+            plain = conn.request("POST", "/archive/", form_body(start=20))
+            self.assertIsNone(plain.header("Content-Encoding"))
+            packed = conn.request("POST", "/archive/", form_body(start=20), [("Accept-Encoding", "deflate, gzip")])
+            self.assertEqual(packed.header("Content-Encoding"), "gzip")
+            self.assertEqual(gzip.decompress(packed.body), plain.body)
+            refused = conn.request("POST", "/archive/", form_body(), [("Accept-Encoding", "gzip;q=0, deflate")])
+            self.assertIsNone(refused.header("Content-Encoding"))
+            conn.request("POST", "/_faults", json.dumps({"gzip": False}))
+            self.assertIsNone(conn.request("POST", "/archive/", form_body(), [("Accept-Encoding", "gzip")])
+                              .header("Content-Encoding"))
+            conn.close()
+        finally:
+            self.assertEqual(server.stop(), 0)
 
 
 class ServerLifetimeTest(unittest.TestCase):
