@@ -5,6 +5,7 @@
 //   -- one page --
 //   -- the pages after the first, over several connections --
 //   -- the first page and the end --
+//   -- hand-overs joined on their way --
 
 #include "app/refresh.hpp"
 
@@ -14,6 +15,7 @@
 #include <ctime>
 #include <exception>
 #include <iostream>
+#include <iterator>
 #include <mutex>
 #include <stdexcept>
 #include <system_error>
@@ -305,4 +307,29 @@ void run_refresh(refresh_request request, refresh_sink sink) {
   if (!run.failure.empty()) std::cout << run.failure << std::endl;
   // After every page of this refresh.
   run.sink.ended(refresh_outcome{std::move(run.problem), cancelled});
+}
+
+// -- hand-overs joined on their way --
+
+bool pages_in_transit::add(refresh_pages pages) {
+  std::lock_guard<std::mutex> hold(lock);
+  const bool first = !any;
+  any = true;
+  if (first) {
+    waiting = std::move(pages);
+    return true;
+  }
+  // A join keeps the pages' promise: rows in order, `received` only growing, `count` with the
+  // first.
+  waiting.rows.insert(waiting.rows.end(), std::make_move_iterator(pages.rows.begin()),
+                      std::make_move_iterator(pages.rows.end()));
+  waiting.received = std::max(waiting.received, pages.received);
+  if (pages.count) waiting.count = pages.count;
+  return false;
+}
+
+refresh_pages pages_in_transit::take() {
+  std::lock_guard<std::mutex> hold(lock);
+  any = false;
+  return std::exchange(waiting, refresh_pages{});
 }
