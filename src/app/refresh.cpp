@@ -107,19 +107,25 @@ void open_connection(const refresh_run& run, net::http& client) {
   client.connect();
 }
 
-// Asks for a page with the cookies the replies so far set; the reply's own go into the jar.
-http_resp ask(refresh_run& run, net::http& client, int page) {
+// A request's fields, with the cookies the replies so far set. With `run.lock` held: taken
+// together with the page to ask for, as the reply's cookies are kept together with its rows,
+// so that each page takes the lock once on its way (a lock the connections wait for costs
+// them system calls).
+http_headers request_fields(const refresh_run& run) {
   http_headers fields = run.fields;
-  {
-    std::lock_guard<std::mutex> hold(run.lock);
-    const std::string cookies = run.cookies.header();
-    if (!cookies.empty()) fields["Cookie"] = cookies;
-  }
-  client.post("/archive/", archive_form_body(run.request.filters, page * page_size), fields);
-  http_resp response = client.read_response();
-  std::lock_guard<std::mutex> hold(run.lock);
+  const std::string cookies = run.cookies.header();
+  if (!cookies.empty()) fields["Cookie"] = cookies;
+  return fields;
+}
+
+// The reply's cookies go into the jar. With `run.lock` held.
+void keep_cookies(refresh_run& run, const http_resp& response) {
   run.cookies.take(response.cookies, static_cast<std::int64_t>(std::time(nullptr)));
-  return response;
+}
+
+http_resp ask(const refresh_run& run, net::http& client, int page, const http_headers& fields) {
+  client.post("/archive/", archive_form_body(run.request.filters, page * page_size), fields);
+  return client.read_response();
 }
 
 // The reply's text, read once in the character set it was sent in. A reply that says the
@@ -171,6 +177,7 @@ void fetch_pages(refresh_run& run, net::http& client, bool connected) {
       }
       continue;
     }
+    const http_headers fields = request_fields(run);
     hold.unlock();
     const int page = asked->page;
     bool new_connection = false;
@@ -182,7 +189,7 @@ void fetch_pages(refresh_run& run, net::http& client, bool connected) {
         connected = new_connection = true;
         open_connection(run, client);
       }
-      const http_resp response = ask(run, client, page);
+      const http_resp response = ask(run, client, page, fields);
       if (net::closes_after(response)) {
         client.disconnect();
         connected = false;
@@ -191,6 +198,7 @@ void fetch_pages(refresh_run& run, net::http& client, bool connected) {
       const std::string problem = reply_failure(response.status_line);
       std::vector<row> rows = parse_archive_page(page_of(run, response));
       hold.lock();
+      keep_cookies(run, response);
       if (run.problem.empty()) run.problem = problem;
       hand_over(run, run.schedule->arrived(page, std::move(rows)), std::nullopt);
     } catch (const net::certificate_refused&) {
@@ -259,7 +267,12 @@ http_resp first_page(refresh_run& run, net::http& client) {
   for (int attempt = 1;; ++attempt) {
     try {
       open_connection(run, client);
-      return ask(run, client, 0);
+      http_headers fields;
+      {
+        std::lock_guard<std::mutex> hold(run.lock);
+        fields = request_fields(run);
+      }
+      return ask(run, client, 0, fields);
     } catch (const net::certificate_refused&) {
       throw;  // the same certificate again
     } catch (const net::net_exception& e) {
@@ -293,6 +306,7 @@ void run_refresh(refresh_request request, refresh_sink sink) {
     const bool connected = !net::closes_after(response);
     {
       std::lock_guard<std::mutex> hold(run.lock);
+      keep_cookies(run, response);
       hand_over(run, parse_archive_page(page), count);
     }
     if (pages_for(count) > 1) fetch_rest(run, pages_for(count), connected);
