@@ -154,17 +154,32 @@ void end_early(refresh_run& run, const ending& why) {
 
 // -- the pages after the first, over several connections --
 
+// How long a connection with nothing to ask for, while the pages asked for run ahead of a
+// missing one, stays open waiting for it.
+constexpr std::chrono::milliseconds idle_connection_kept(net::wait_slice_ms);
+
 // One connection's share of the pages after the first, until none is left to ask for.
 // `connected`: the connection of the first page is still open on `client`.
 void fetch_pages(refresh_run& run, net::http& client, bool connected) {
   // Once the site closed a connection that had answered, each page goes on a new one.
   bool reconnect_each = false;
+  // Whether this connection, still open, has nothing to ask for while the pages asked for run
+  // ahead of a missing one, and since when.
+  bool waiting = false;
+  std::chrono::steady_clock::time_point waiting_since;
   std::unique_lock<std::mutex> hold(run.lock);
   while (!run.cancelled()) {
     const std::optional<page_schedule::request> asked = run.schedule->next();
     if (!asked) {
       if (run.schedule->over()) break;
-      if (connected) {
+      const auto now = std::chrono::steady_clock::now();
+      const bool waits_for_room = connected && run.schedule->waits_for_room();
+      if (waits_for_room && !waiting) waiting_since = now;
+      waiting = waits_for_room;
+      // The missing page comes within a slice unless the site holds it back until this
+      // connection goes; dropping and making a connection again costs more than a page.
+      const bool keep = waiting && now - waiting_since < idle_connection_kept;
+      if (connected && !keep) {
         // Nothing to ask for now: a site that serves one connection at a time gets on with
         // the others meanwhile.
         hold.unlock();
@@ -173,10 +188,12 @@ void fetch_pages(refresh_run& run, net::http& client, bool connected) {
         hold.lock();
       } else {
         // A cancel wakes nobody: look at it every slice.
-        run.changed.wait_for(hold, std::chrono::milliseconds(net::wait_slice_ms));
+        run.changed.wait_for(hold, keep ? idle_connection_kept - (now - waiting_since)
+                                        : std::chrono::milliseconds(net::wait_slice_ms));
       }
       continue;
     }
+    waiting = false;
     const http_headers fields = request_fields(run);
     hold.unlock();
     const int page = asked->page;
