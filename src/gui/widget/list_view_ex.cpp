@@ -179,7 +179,7 @@ void list_view_ex::join_rows() {
   }
   const kept_states before = keep_states();
   const int top = hwnd ? static_cast<int>(SendMessageA(hwnd, LVM_GETTOPINDEX, 0, 0)) : 0;
-  const std::vector<std::size_t> joined = view.join(rows.size());
+  const std::vector<std::size_t>& joined = view.join(rows.size());
   if (joined.empty()) return;
   drop_states(before);
   set_item_count(static_cast<int>(view.size()));

@@ -163,29 +163,28 @@ void row_view::widen() {
   shown.clear();
 }
 
-std::vector<std::size_t> row_view::join(std::size_t rows) {
+const std::vector<std::size_t>& row_view::join(std::size_t rows) {
+  joined.clear();
   const std::size_t first = rows_;
-  if (rows <= first) return {};
+  if (rows <= first) return joined;
   rows_ = rows;
   if (narrowed_) take_matches(first, rows);
   if (!sorted_) {
-    std::vector<std::size_t> at;
     for (std::size_t r = first; r < rows; ++r) {
       if (narrowed_ && !matches[r]) continue;
-      at.push_back(narrowed_ ? shown.size() : r);
+      joined.push_back(narrowed_ ? shown.size() : r);
       if (narrowed_) shown.push_back(static_cast<std::uint32_t>(r));
     }
-    return at;
+    return joined;
   }
   take_keys(first, rows);
-  std::vector<std::uint32_t> batch;
+  batch.clear();
   for (std::size_t r = first; r < rows; ++r)
     if (!narrowed_ || matches[r]) batch.push_back(static_cast<std::uint32_t>(r));
   std::sort(batch.begin(), batch.end(), [this](std::uint32_t a, std::uint32_t b) { return before(a, b); });
   // Narrowed, the rows that show are all that must be in order now; `order` takes the new
   // rows when it is next needed, all at once.
   position_list& into = narrowed_ ? shown : order;
-  std::vector<std::size_t> at;
   for (std::uint32_t r : batch) {
     // Of equal keys the row already there comes first: only a greater key stops the search.
     // The batch is in order, so each goes after the one before, which therefore stays put.
@@ -195,9 +194,9 @@ std::vector<std::size_t> row_view::join(std::size_t rows) {
       return descending_ ? c > 0 : c < 0;
     });
     into.insert(place, r);
-    at.push_back(place);
+    joined.push_back(place);
   }
-  return at;
+  return joined;
 }
 
 std::size_t moved(std::size_t position, const std::vector<std::size_t>& joined) {

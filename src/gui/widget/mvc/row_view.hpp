@@ -59,9 +59,9 @@ class row_view {
   // Every row shows again.
   void widen();
   // The rows from `rows()` up to `rows` joined the end of the model. Each takes its place;
-  // the result is where those that show stand now, ascending. A position p from before is
-  // `moved(p, result)` now.
-  std::vector<std::size_t> join(std::size_t rows);
+  // the result is where those that show stand now, ascending, good until the next join. A
+  // position p from before is `moved(p, result)` now.
+  const std::vector<std::size_t>& join(std::size_t rows);
 
  private:
   std::string_view key_of(std::uint32_t row) const;
@@ -91,6 +91,10 @@ class row_view {
   // Narrowed: whether each row matches, and the rows that show, in order.
   std::vector<unsigned char> matches;
   position_list shown;
+
+  // A join's rows and where they went, kept from join to join: rows join a page at a time.
+  std::vector<std::uint32_t> batch;
+  std::vector<std::size_t> joined;
 };
 
 // Where a position from before a join stands after it, given the join's result.
