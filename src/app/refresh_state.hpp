@@ -12,6 +12,8 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "app/refresh.hpp"
@@ -37,6 +39,10 @@ struct refresh_state : statable<refresh_state> {
   void show_page(unsigned refresh, refresh_pages& pages);
   // The refresh ended: back to idle, and the status line says how it went.
   void show_end(const refresh_outcome& outcome);
+  // What the status line says while idle: how the last refresh ended, or before any, what the
+  // start restored; while a Find text narrows the list, with what shows of it in place of how
+  // many entries were listed. Window thread.
+  std::string idle_status() const;
 
   // Cancels a refresh still running and waits for its worker, handling messages meanwhile;
   // for the end of the program, before the objects the worker uses are destroyed.
@@ -58,4 +64,7 @@ struct refresh_state : statable<refresh_state> {
   int pages_received = 0;
   int pages_total = 0;
   DWORD progress_moved_at = 0;
+  // How the last refresh ended, a cancel pressed after the worker last looked included;
+  // nothing before the first.
+  std::optional<refresh_outcome> ended;
 };

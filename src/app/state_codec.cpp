@@ -71,6 +71,10 @@ void write_gui_state(std::ostream& out, const gui_state_data& state) {
   if (const auto& p = state.placement) {
     for (int value : {p->x, p->y, p->width, p->height}) write_int(out, value);
     out.put(p->maximized ? 1 : 0);
+    if (const auto& sort = state.sort) {
+      write_string(out, sort->column);
+      out.put(sort->descending ? 1 : 0);
+    }
   }
 }
 
@@ -285,5 +289,11 @@ gui_state_read read_gui_state(std::istream& in, std::uint64_t size) {
     return state;
   p.maximized = maximized == 1;
   if (plausible(p)) state.placement = p;
+  list_sort sort;
+  char descending;
+  if (!r.read_string(sort.column) || !r.read_byte(descending) || (descending != 0 && descending != 1))
+    return state;
+  sort.descending = descending == 1;
+  state.sort = sort;
   return state;
 }

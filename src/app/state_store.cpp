@@ -76,6 +76,8 @@ void save_gui_state(gui::wnd_msg& /*close_message*/) {
   const std::vector<gui::combo_ex*> boxes = filter_boxes();
   for (int i = 0; i < 4; ++i) state.filters[i] = boxes[i]->selected.get();
   state.placement = main_window_placement();
+  if (const int column = entry_list->sort_column(); column >= 0)
+    state.sort = list_sort{entry_list->columns[static_cast<std::size_t>(column)].key, entry_list->sort_descending()};
 
   const std::string path = state_file_path();
   const std::string temporary = path + ".tmp";
@@ -122,6 +124,9 @@ void load_gui_state() {
   rows.insert(rows.end(), std::make_move_iterator(state.rows.begin()),
               std::make_move_iterator(state.rows.end()));
   entry_list->refill();
+  // Sorted first: the selected row is the site's order's, and shows in its place.
+  const int sorted_by = state.sort ? gui::index_of_key(entry_list->columns, state.sort->column) : -1;
+  if (sorted_by >= 0) entry_list->sort_by(sorted_by, state.sort->descending);
   const int count = static_cast<int>(rows.size());
   if (state.selected && *state.selected >= 0 && *state.selected < count)
     entry_list->selected.set(*state.selected);

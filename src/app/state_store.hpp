@@ -1,6 +1,7 @@
 #pragma once
 // The state file "gui_state" in the current directory: the marks, the last list, the
-// selected entry and the filters, written at close and read at start.
+// selected entry, the filters, the window's place and the list's sort, written at close and
+// read at start.
 
 #include <string>
 
@@ -15,8 +16,9 @@ std::string state_file_path();
 // while writing leaves the previous file whole. A file that cannot be written is skipped.
 void save_gui_state(gui::wnd_msg& close_message);
 
-// Restores whatever a readable prefix of the file holds: marks, whole rows, the selected
-// row, the title and the four filters, each only when it was read whole and fits; and shows
+// Restores whatever a readable prefix of the file holds: marks, whole rows, the list's sort
+// (by a column it has), the selected row, the title and the four filters, each only when it
+// was read whole and fits; and shows
 // the main window at its stored place when that is whole, plausible and on a monitor (the
 // window is otherwise left as it was, for its default place).
 void load_gui_state();

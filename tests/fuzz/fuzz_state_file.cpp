@@ -37,6 +37,8 @@ gui_state_data as_data(const gui_state_read& r) {
   d.selected = r.selected.value_or(-1);
   d.title = r.title.value_or("");
   for (int i = 0; i < 4; ++i) d.filters[i] = r.filters[i].value_or(-1);
+  d.placement = r.placement;
+  d.sort = r.sort;
   return d;
 }
 
@@ -64,5 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(second.title && second.selected);
   for (const auto& filter : second.filters) FUZZ_CHECK(filter.has_value());
   FUZZ_CHECK(second.cracked_urls == first.cracked_urls && second.rows.size() == first.rows.size());
+  // A sort is written only after a placement, and read back as it was.
+  FUZZ_CHECK(second.sort.has_value() == (first.sort && first.placement));
+  if (second.sort) FUZZ_CHECK(second.sort->column == first.sort->column && second.sort->descending == first.sort->descending);
   return 0;
 }
