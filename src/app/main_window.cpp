@@ -140,6 +140,8 @@ void build_main_window() {
   if (!main_window->visible.get()) main_window->visible.set(true);
   status_label->text.set(restored_status(entry_list->rows.size()));
   main_window->events.on_close.add(save_gui_state);
+  main_window->on_end_session.add(save_gui_state);
+  main_window->on_timer.add(on_save_timer);
 }
 
 void on_mark(int id) {
@@ -155,6 +157,8 @@ void on_mark(int id) {
     if (url_of(entry_list->rows[static_cast<std::size_t>(i)]) == url)
       entry_list->update(i, "done", any(0), any(0));
   }
+  // The user's own work: on disk at once, not only when the window closes.
+  save_gui_state_soon();
 }
 
 std::string format_done(row r, std::string /*key*/) {
