@@ -54,7 +54,7 @@ void refresh_state::enter_refresh() {
 }
 
 void refresh_state::enter_loading() {
-  entry_list->rows.clear();
+  list_replaced = false;
   progress_bar->value.set(0);
   progress_bar->visible.set(true);
   // Pages of an earlier refresh still queued are no longer shown.
@@ -95,6 +95,10 @@ void refresh_state::cancel() {
 void refresh_state::show_page(unsigned refresh, refresh_pages& pages) {
   if (!shows(refresh)) return;
   gui::hold_redraw_for(*entry_list, repaint_ms);
+  if (!list_replaced) {
+    entry_list->rows.clear();
+    list_replaced = true;
+  }
   for (row& r : pages.rows) entry_list->rows.push_back(std::move(r));
   if (pages.count) {
     progress_bar->set_range(0, *pages.count);
@@ -114,7 +118,10 @@ void refresh_state::show_end(const refresh_outcome& outcome) {
   // A press may have cancelled after the worker last looked; the pages still queued then
   // were dropped, so the list, not the exchange, says how far it got.
   const std::size_t listed = entry_list->rows.size();
-  if (outcome.cancelled || cancel_requested) status_label->text.set(cancelled_status(listed));
+  const bool cancelled = outcome.cancelled || cancel_requested;
+  // Before its first page the earlier list is still shown, and counted, whatever ended it.
+  if (cancelled && !list_replaced && listed > 0) status_label->text.set(failed_status(cancelled_failure, listed));
+  else if (cancelled) status_label->text.set(cancelled_status(listed));
   else if (!outcome.problem.empty()) status_label->text.set(failed_status(outcome.problem, listed));
   else status_label->text.set(listed_status(listed));
 }

@@ -19,6 +19,7 @@ bool is_digit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0;
 
 const char* const no_count_failure = "The page had no result count.";
 const char* const unexpected_failure = "The refresh stopped on an unexpected error.";
+const char* const cancelled_failure = "Cancelled.";
 
 std::string restored_status(std::size_t entries) {
   return (entries ? entries_text(entries) : std::string("No entries")) + " restored from the last session.";

@@ -47,3 +47,4 @@ std::string moved_failure(const std::string& status_line, const std::string& loc
                           const archive_address& archive);
 extern const char* const no_count_failure;    // "The page had no result count."
 extern const char* const unexpected_failure;  // "The refresh stopped on an unexpected error."
+extern const char* const cancelled_failure;   // "Cancelled." (before the first page)
