@@ -210,6 +210,8 @@ void build_main_window() {
   if (!main_window->visible.get()) main_window->visible.set(true);
   status_label->text.set(restored_status(entry_list->rows.size()));
   main_window->events.on_close.add(save_gui_state);
+  main_window->on_end_session.add(save_gui_state);
+  main_window->on_timer.add(on_save_timer);
 }
 
 void on_mark(int id) {
@@ -227,6 +229,8 @@ void on_mark(int id) {
   }
   // The count of entries done, while it shows.
   if (entry_list->narrowed() && !loading()) status_label->text.set(refresh_controller.idle_status());
+  // The user's own work: on disk at once, not only when the window closes.
+  save_gui_state_soon();
 }
 
 std::string format_done(row r, std::string /*key*/) { return marked(r) ? "Yes" : ""; }

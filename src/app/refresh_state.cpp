@@ -69,7 +69,7 @@ void refresh_state::enter_refresh() {
 }
 
 void refresh_state::enter_loading() {
-  entry_list->rows.clear();
+  list_replaced = false;
   progress_bar->value.set(0);
   progress_bar->visible.set(true);
   // Pages of an earlier refresh still queued are no longer shown.
@@ -110,6 +110,10 @@ void refresh_state::cancel() {
 void refresh_state::show_page(unsigned refresh, refresh_pages& pages) {
   if (!shows(refresh)) return;
   gui::hold_redraw_for(*entry_list, repaint_ms);
+  if (!list_replaced) {
+    entry_list->rows.clear();
+    list_replaced = true;
+  }
   entry_list->rows.append(std::move(pages.rows));
   if (pages.count) {
     progress_bar->set_range(0, *pages.count);
@@ -140,6 +144,8 @@ std::string refresh_state::idle_status() const {
     return shown_status(reason, entry_list->shown_count(), listed, done_count());
   }
   if (!ended) return restored_status(listed);
+  // Before its first page the earlier list is still shown, and counted, whatever ended it.
+  if (ended->cancelled && !list_replaced && listed > 0) return failed_status(cancelled_reason, listed);
   if (ended->cancelled) return cancelled_status(listed);
   if (!ended->problem.empty()) return failed_status(ended->problem, listed);
   return listed_status(listed);

@@ -72,9 +72,13 @@ void write_value(std::ostream& out, const row::const_field& value);
 void write_gui_state(std::ostream& out, const gui_state_data& state);
 
 // What a reader made of a file: every item that was read whole. Reading stops at the first
-// failed read, at a length beyond what is left of the file, or at a count that the rest of
-// the file cannot hold, so a cut or damaged file gives what came before the damage, and
-// nothing is ever allocated beyond the file's own size.
+// failed read, at a length beyond what is left of the file, at a count that the rest of the
+// file cannot hold, or where what the reading holds beside the rows' own blocks (its buffer
+// and working storage, the marks, the title, the list's places) would pass
+// `held_per_file_byte` times the file's size and `allowance` bytes more; so a cut, damaged
+// or hostile file gives what came before the damage, and never takes much more memory than
+// its own size. The rows' blocks are what the list keeps, at most a few bytes more than the
+// file's for each of them.
 struct gui_state_read {
   std::map<std::string, bool> cracked_urls;
   std::vector<row> rows;
@@ -87,4 +91,10 @@ struct gui_state_read {
   std::optional<list_sort> sort;
 };
 
-gui_state_read read_gui_state(std::istream& in, std::uint64_t size);
+constexpr std::uint64_t held_per_file_byte = 3;
+// Room for the reader's own fixed needs and, whatever else the file holds, for the marks of
+// an archive of some twenty thousand entries (a mark takes a node of the map, some 100
+// bytes, where the file keeps its url and a byte).
+constexpr std::uint64_t read_allowance = 1024 * 1024;
+
+gui_state_read read_gui_state(std::istream& in, std::uint64_t size, std::uint64_t allowance = read_allowance);

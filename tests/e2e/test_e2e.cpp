@@ -18,6 +18,7 @@
 //   -- servers others wrote --
 //   -- names, IPv6 and compressed pages --
 //   -- the list as a tool: sorting and finding --
+//   -- what outlives the program --
 
 #include <gtest/gtest.h>
 
@@ -580,20 +581,33 @@ TEST_F(E2E, CancelDuringTheSecondPageKeepsTheFirst) {
   ASSERT_NO_FATAL_FAILURE(close_app());
 }
 
+// The earlier list stays as it was, shown, selected and in the state file.
 TEST_F(E2E, RefusedConnectionEndsTheRefresh) {
   ASSERT_NO_FATAL_FAILURE(start_app());
+  set_faults("{\"total\": 21}");
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  ASSERT_TRUE(app->click_row(3));
+  const std::vector<std::string> earlier = names();
   std::string error;
   ASSERT_TRUE(server_command("server-stop", error)) << error;
   ASSERT_NO_FATAL_FAILURE(refresh());
-  EXPECT_EQ(0, app->row_count());
+  EXPECT_EQ(earlier, names());
+  EXPECT_EQ(3, app->selection_mark());
+  EXPECT_EQ("Network error: Connection refused. 21 entries listed.", app->status_text());
   const std::vector<std::string> out = lines_of(output());
   ASSERT_EQ(1u, out.size()) << output();
   EXPECT_NE(std::string::npos, out[0].find("10061")) << "connection refused: " << out[0];
+  ASSERT_NO_FATAL_FAILURE(close_app());
+  e2e::state_file s;
+  ASSERT_NO_FATAL_FAILURE(read_state(s));
+  EXPECT_EQ(earlier, first_names(s, 21));
+  EXPECT_EQ(3, s.selected);
 
   ASSERT_TRUE(server_command("server-start", error)) << error;
-  set_faults("{\"total\": 21}");
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  set_faults("{\"total\": 5}");
   ASSERT_NO_FATAL_FAILURE(refresh());
-  EXPECT_EQ(21, app->row_count());
+  EXPECT_EQ(5, app->row_count());
   ASSERT_NO_FATAL_FAILURE(close_app());
 }
 
@@ -1098,7 +1112,7 @@ TEST_F(E2E, StatusLineSaysWhatTheLastRefreshDid) {
   std::string error;
   ASSERT_TRUE(server_command("server-stop", error)) << error;
   ASSERT_NO_FATAL_FAILURE(refresh());
-  EXPECT_EQ("Network error: Connection refused. No entries listed.", app->status_text());
+  EXPECT_EQ("Network error: Connection refused. 20 entries listed.", app->status_text());
   ASSERT_TRUE(server_command("server-start", error)) << error;
   set_faults("{\"total\": 21}");
   ASSERT_NO_FATAL_FAILURE(refresh());
@@ -1685,13 +1699,13 @@ TEST_F(E2E, RefusedCertificatesEndTheRefreshBeforeAnyRequest) {
     int port;
     const char* status;
   } cases[] = {
-      {4444, "The archive's certificate was refused: not trusted. No entries listed."},
-      {4445, "The archive's certificate was refused: expired. No entries listed."},
-      {4446, "The archive's certificate was refused: made out for another name. No entries listed."},
+      {4444, "The archive's certificate was refused: not trusted. 6 entries listed."},
+      {4445, "The archive's certificate was refused: expired. 6 entries listed."},
+      {4446, "The archive's certificate was refused: made out for another name. 6 entries listed."},
       // Revoked by its authority, whose list the system fetches from the local archive.
-      {4447, "The archive's certificate was refused: revoked. No entries listed."},
+      {4447, "The archive's certificate was refused: revoked. 6 entries listed."},
   };
-  // Marks and rows of an earlier session stay as they were.
+  // Marks and rows of an earlier session stay as they were, shown and selected.
   e2e::state_file before = sample_state();
   ASSERT_TRUE(e2e::write_file(state_path(), e2e::write_state(before)));
   // Wine 8 remembers a certificate found revoked as not revoked once it has said so (its
@@ -1708,7 +1722,8 @@ TEST_F(E2E, RefusedCertificatesEndTheRefreshBeforeAnyRequest) {
     ASSERT_NO_FATAL_FAILURE(refresh());
     EXPECT_EQ(c.status, app->status_text());
     EXPECT_TRUE(server_log().empty()) << "a request reached the server";
-    EXPECT_EQ(0, app->row_count());
+    EXPECT_EQ(first_names(before, 6), names());
+    EXPECT_EQ(3, app->selection_mark());
     // Refused again, the same way, by the next refresh of the same run.
     e2e::clear_directory(revocation_results);
     ASSERT_NO_FATAL_FAILURE(refresh());
@@ -1721,6 +1736,8 @@ TEST_F(E2E, RefusedCertificatesEndTheRefreshBeforeAnyRequest) {
     e2e::state_file after;
     ASSERT_NO_FATAL_FAILURE(read_state(after));
     EXPECT_EQ(before.marks, after.marks);
+    EXPECT_EQ(first_names(before, 6), first_names(after, 6));
+    EXPECT_EQ(3, after.selected);
   }
 }
 
@@ -1989,7 +2006,9 @@ TEST_F(E2E, CompressedPagesListAsPlainOnes) {
   EXPECT_EQ("45 entries listed.", app->status_text());
   set_faults("{\"total\": 45, \"content_coding\": \"br\"}");
   ASSERT_NO_FATAL_FAILURE(refresh());
-  EXPECT_EQ("The archive's reply could not be read. No entries listed.", app->status_text());
+  // Unreadable from the first page on: the earlier list stays.
+  EXPECT_EQ("The archive's reply could not be read. 45 entries listed.", app->status_text());
+  EXPECT_EQ(names_of(replay(log, "{\"total\": 45}")), names());
   EXPECT_EQ(std::vector<std::string>{"http_resp Content-Encoding \"br\" not understood"}, lines_of(output()));
   ASSERT_NO_FATAL_FAILURE(close_app());
 }
@@ -2241,6 +2260,96 @@ TEST_F(E2E, ARefreshJoinsTheSortAndTheFindTextAndTheRowsOnScreenStay) {
   EXPECT_EQ(column(expected, col_name), names());
   EXPECT_EQ(std::to_string(expected.size()) + " of 300 entries shown \xC2\xB7 0 done.", app->status_text());
   ASSERT_NO_FATAL_FAILURE(close_app());
+}
+
+// -- what outlives the program --
+
+// A mark is on disk within two seconds, however the program ends then; one made while a
+// refresh waits for its first page goes there beside the earlier list, which stays shown, and
+// stays when the refresh is cancelled.
+TEST_F(E2E, AMarkSurvivesTheProgramBeingKilled) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  set_faults("{\"total\": 25}");
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  const std::vector<std::string> earlier = names();
+  const std::vector<entry> entries = replay(server_log(), "{\"total\": 25}");
+  ASSERT_EQ(25u, entries.size());
+  ASSERT_TRUE(app->click_row(3));
+  ASSERT_TRUE(app->context_menu(3, 1));
+  Sleep(2000);
+  app_process->kill();
+  e2e::state_file s;
+  ASSERT_NO_FATAL_FAILURE(read_state(s));
+  EXPECT_EQ((std::map<std::string, bool>{{entries[3].url, true}}), s.marks);
+
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  EXPECT_EQ("Yes", app->cell(3, 1));
+  // The first reply is held far longer than the test waits.
+  reset_server();
+  set_faults("{\"total\": 45, \"delay_ms\": 120000}");
+  ASSERT_TRUE(app->click_refresh());
+  ASSERT_TRUE(e2e::wait_until([&] { return server_log().size() == 1; }, refresh_ms));
+  EXPECT_EQ(earlier, names());
+  ASSERT_TRUE(app->click_row(5));
+  ASSERT_TRUE(app->context_menu(5, 1));
+  ASSERT_TRUE(app->press_key(VK_ESCAPE));
+  ASSERT_TRUE(app->wait_idle(refresh_ms)) << app->button_text();
+  EXPECT_EQ("Cancelled. 25 entries listed.", app->status_text());
+  EXPECT_EQ(earlier, names());
+  Sleep(2000);
+  app_process->kill();
+  ASSERT_NO_FATAL_FAILURE(read_state(s));
+  EXPECT_EQ((std::map<std::string, bool>{{entries[3].url, true}, {entries[5].url, true}}), s.marks);
+  EXPECT_EQ(earlier, first_names(s, 25));
+  EXPECT_EQ(5, s.selected);
+}
+
+// Windows ends the session (log off, shut down): the program agrees, and saves what a close
+// would before Windows ends it.
+TEST_F(E2E, TheSessionsEndSavesTheState) {
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  set_faults("{\"total\": 25}");
+  ASSERT_NO_FATAL_FAILURE(refresh());
+  ASSERT_TRUE(app->click_row(4));
+  ASSERT_TRUE(app->set_title("session"));
+  ASSERT_TRUE(app->choose_combo(e2e::difficulty, 2));
+  EXPECT_FALSE(e2e::file_exists(state_path())) << "nothing saved before the session ends";
+  DWORD_PTR agreed = 0, ended = 0;
+  ASSERT_TRUE(SendMessageTimeoutA(app->main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_BLOCK, 10000, &agreed));
+  EXPECT_TRUE(agreed);
+  ASSERT_TRUE(SendMessageTimeoutA(app->main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_BLOCK, 10000, &ended));
+  app_process->kill();
+  e2e::state_file s;
+  ASSERT_NO_FATAL_FAILURE(read_state(s));
+  EXPECT_EQ(25u, s.rows.size());
+  EXPECT_EQ(4, s.selected);
+  EXPECT_EQ("session", s.title);
+  EXPECT_EQ(2, s.filters[0]);
+  EXPECT_FALSE(e2e::file_exists(dir + "/gui_state.tmp"));
+}
+
+// Many marks of a few bytes each: every one a node of the map, some ten times its bytes in
+// the file. The file is read only as far as a small multiple of its size allows, and the
+// program starts as after a damaged file, without what came after.
+TEST_F(E2E, AStateFileThatWouldNeedFarMoreMemoryThanItsSizeIsRefused) {
+  e2e::state_file s = sample_state();
+  const char digits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+  for (int i = 0; i < 400000; ++i) {
+    std::string url;
+    for (int k = 0, v = i; k < 4; ++k, v /= 62) url += digits[v % 62];
+    s.marks[url] = true;
+  }
+  const std::string bytes = e2e::write_state(s);
+  ASSERT_TRUE(e2e::write_file(state_path(), bytes));
+  ASSERT_NO_FATAL_FAILURE(start_app());
+  EXPECT_EQ(0, app->row_count());
+  EXPECT_EQ("", app->title_text());
+  EXPECT_EQ("No entries restored from the last session.", app->status_text());
+  ASSERT_NO_FATAL_FAILURE(close_app());
+  e2e::state_file rewritten;
+  ASSERT_NO_FATAL_FAILURE(read_state(rewritten));
+  EXPECT_GT(rewritten.marks.size(), 0u);
+  EXPECT_LT(rewritten.marks.size(), s.marks.size());
 }
 
 }  // namespace
