@@ -31,3 +31,14 @@ against() {
   printf ' | %s/%s %s\n' "$name" "$reference_name" "$(figure "$work/ratio" '%.2f' 'x')"
   rm -rf "$work"
 }
+
+# above NAME FILE REFERENCE_NAME REFERENCE_FILE: milliseconds (a run a line), the reference's
+# of the same runs, and how many more than the reference each run took.
+above() {
+  local name=$1 ours=$2 reference_name=$3 reference=$4 work
+  work=$(mktemp -d)
+  paste -d' ' "$ours" "$reference" | awk '{ print $1 - $2 }' >"$work/difference"
+  printf '%s %s | %s %s | above it %s\n' "$name" "$(figure "$ours" '%.0f' ' ms')" "$reference_name" \
+    "$(figure "$reference" '%.0f' ' ms')" "$(figure "$work/difference" '%.0f' ' ms')"
+  rm -rf "$work"
+}

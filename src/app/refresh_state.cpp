@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <utility>
 
 #include "app/command_line.hpp"
@@ -38,6 +40,19 @@ archive_filters read_filters() {
   return filters;
 }
 
+// The listed entries that are marked as cracked.
+std::size_t done_count() {
+  if (cracked_urls.empty()) return 0;
+  std::unordered_set<std::string_view> marked;
+  for (const auto& mark : cracked_urls) marked.insert(mark.first);
+  std::size_t done = 0;
+  for (const row& r : entry_list->rows) {
+    const auto url = r.find("url");
+    if (url != r.end() && url->second.isA<std::string>() && marked.count(url->second.text())) ++done;
+  }
+  return done;
+}
+
 }  // namespace
 
 refresh_state::refresh_state() {
@@ -54,7 +69,7 @@ void refresh_state::enter_refresh() {
 }
 
 void refresh_state::enter_loading() {
-  entry_list->rows.clear();
+  list_replaced = false;
   progress_bar->value.set(0);
   progress_bar->visible.set(true);
   // Pages of an earlier refresh still queued are no longer shown.
@@ -101,7 +116,11 @@ void refresh_state::cancel() {
 void refresh_state::show_page(unsigned refresh, refresh_pages& pages) {
   if (!shows(refresh)) return;
   gui::hold_redraw_for(*entry_list, repaint_ms);
-  for (row& r : pages.rows) entry_list->rows.push_back(std::move(r));
+  if (!list_replaced) {
+    entry_list->rows.clear();
+    list_replaced = true;
+  }
+  entry_list->rows.append(std::move(pages.rows));
   if (pages.count) {
     progress_bar->set_range(0, *pages.count);
     pages_total = pages_for(*pages.count);
@@ -119,10 +138,23 @@ void refresh_state::show_end(const refresh_outcome& outcome) {
   enter_refresh();
   // A press may have cancelled after the worker last looked; the pages still queued then
   // were dropped, so the list, not the exchange, says how far it got.
+  ended = outcome;
+  ended->cancelled = outcome.cancelled || cancel_requested;
+  status_label->text.set(idle_status());
+}
+
+std::string refresh_state::idle_status() const {
   const std::size_t listed = entry_list->rows.size();
-  if (outcome.cancelled || cancel_requested) status_label->text.set(cancelled_status(listed));
-  else if (!outcome.problem.empty()) status_label->text.set(failed_status(outcome.problem, listed));
-  else status_label->text.set(listed_status(listed));
+  if (entry_list->narrowed()) {
+    const std::string reason = !ended ? "" : ended->cancelled ? cancelled_reason : ended->problem;
+    return shown_status(reason, entry_list->shown_count(), listed, done_count());
+  }
+  if (!ended) return restored_status(listed);
+  // Before its first page the earlier list is still shown, and counted, whatever ended it.
+  if (ended->cancelled && !list_replaced && listed > 0) return failed_status(cancelled_reason, listed);
+  if (ended->cancelled) return cancelled_status(listed);
+  if (!ended->problem.empty()) return failed_status(ended->problem, listed);
+  return listed_status(listed);
 }
 
 void refresh_state::finish() {

@@ -12,6 +12,8 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "app/refresh.hpp"
@@ -33,10 +35,15 @@ struct refresh_state : statable<refresh_state> {
   bool shows(unsigned refresh) const { return refresh == refresh_id && !cancel_requested; }
   // What the sink of refresh `refresh` reported, on the window thread: the rows join the list
   // and the progress bar counts the replies, unless `shows` says otherwise; the first page
-  // also sets the bar's range from the result count.
+  // replaces the list and sets the bar's range from the result count.
   void show_page(unsigned refresh, refresh_pages& pages);
-  // The refresh ended: back to idle, and the status line says how it went.
+  // The refresh ended: back to idle, and the status line says how it went. One that ended
+  // before its first page (a failure, a cancel) leaves the earlier list as it was.
   void show_end(const refresh_outcome& outcome);
+  // What the status line says while idle: how the last refresh ended, or before any, what the
+  // start restored; while a Find text narrows the list, with what shows of it in place of how
+  // many entries were listed. Window thread.
+  std::string idle_status() const;
 
   // Cancels a refresh still running and waits for its worker, handling messages meanwhile;
   // for the end of the program, before the objects the worker uses are destroyed.
@@ -55,7 +62,13 @@ struct refresh_state : statable<refresh_state> {
   unsigned refresh_id = 0;
   // The pages of the current refresh received so far, of how many, and when the progress bar
   // last moved to show them. Window thread.
+  // Whether the current refresh's first page replaced the list: until then the earlier
+  // rows stay shown and selected, and the state file keeps them. Window thread.
+  bool list_replaced = false;
   int pages_received = 0;
   int pages_total = 0;
   DWORD progress_moved_at = 0;
+  // How the last refresh ended, a cancel pressed after the worker last looked included;
+  // nothing before the first.
+  std::optional<refresh_outcome> ended;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -71,6 +72,10 @@ void write_gui_state(std::ostream& out, const gui_state_data& state) {
   if (const auto& p = state.placement) {
     for (int value : {p->x, p->y, p->width, p->height}) write_int(out, value);
     out.put(p->maximized ? 1 : 0);
+    if (const auto& sort = state.sort) {
+      write_string(out, sort->column);
+      out.put(sort->descending ? 1 : 0);
+    }
   }
 }
 
@@ -84,12 +89,20 @@ bool plausible(const window_placement& p) {
 namespace {
 
 // Reads from a stream of known size; every read fails, and keeps failing, once the data
-// runs out or a length cannot fit in what is left. The stream is read in large pieces: a
-// file of many rows is mostly small fields, and a stream call for each costs more than the
-// field.
+// runs out, a length cannot fit in what is left, or what the reading would hold passes its
+// limit. The stream is read in large pieces: a file of many rows is mostly small fields, and
+// a stream call for each costs more than the field.
+//
+// What the reading holds is counted as it grows, before it is taken: its buffer, the
+// storage it keeps for its own use from row to row (grown, never given back, so that the
+// old and the new storage of a move are both counted), the marks it made, the title and the
+// list of rows. Only the rows' own blocks are not counted; they are what the list keeps.
 class reader {
  public:
-  reader(std::istream& in_, std::uint64_t size) : in(in_), left(size), unread(size) {}
+  reader(std::istream& in_, std::uint64_t size, std::uint64_t allowance)
+      : in(in_), left(size), unread(size), limit(limit_for(size, allowance)) {
+    hold(std::min<std::uint64_t>(size, piece_bytes) + sizeof(std::string));
+  }
 
   bool read_int(int& value) {
     unsigned char b[4];
@@ -102,11 +115,13 @@ class reader {
 
   bool read_byte(char& c) { return take(&c, 1); }
 
-  // Appends a string of the file to `to`.
+  // Appends a string of the file to `to`, storage the reading keeps.
   bool append_string(std::string& to) {
     int length;
     if (!read_int(length) || length < 0 || static_cast<std::uint64_t>(length) > left) return fail();
-    return take(static_cast<std::uint64_t>(length), [&to](const char* piece, std::size_t n) { to.append(piece, n); });
+    const auto n = static_cast<std::uint64_t>(length);
+    if (!make_room(to, n, 1)) return false;
+    return take(n, [&to](const char* piece, std::size_t k) { to.append(piece, k); });
   }
 
   bool read_string(std::string& text) {
@@ -120,10 +135,16 @@ class reader {
     const std::size_t start = to.size();
     if (!append_string(to)) return false;
     if (plain_html_text(std::string_view(to).substr(start))) return true;
+    // Decoding takes a copy of the bytes, their UTF-8 (up to three bytes each, in storage
+    // that grows) and the text it reads from that, all at once, for a moment.
+    const std::uint64_t decoding = 8 * static_cast<std::uint64_t>(to.size() - start);
+    if (!hold(decoding)) return false;
     const std::string characters = read_windows_1252_html(to.substr(start), in_attribute);
     to.resize(start);
-    to += characters;
-    return true;
+    const bool room = make_room(to, characters.size(), 1);
+    if (room) to += characters;
+    held -= decoding;
+    return room;
   }
 
   bool read_text(std::string& text, bool in_attribute) {
@@ -137,7 +158,35 @@ class reader {
     return true;
   }
 
+  // `bytes` more are held from now on, unless that passes the limit: then the reading stops
+  // there, as at damage.
+  bool hold(std::uint64_t bytes) {
+    if (failed || bytes > limit - held) return fail();
+    held += bytes;
+    return true;
+  }
+
+  // Room in `c` for `n` more items, each holding `item_bytes` (its own size, and whatever
+  // else is sized with it), grown as a vector grows.
+  template <typename C>
+  bool make_room(C& c, std::uint64_t n, std::uint64_t item_bytes) {
+    const std::uint64_t size = c.size(), capacity = c.capacity();
+    if (n <= capacity - size) return true;
+    if (n > limit) return fail();
+    const std::uint64_t grown = std::max(2 * capacity, size + n);
+    if (grown > limit / item_bytes || !hold(grown * item_bytes)) return fail();
+    c.reserve(static_cast<std::size_t>(grown));
+    return true;
+  }
+
  private:
+  static std::uint64_t limit_for(std::uint64_t size, std::uint64_t allowance) {
+    // Far beyond any memory, and far from wrapping.
+    constexpr std::uint64_t most = std::uint64_t{1} << 60;
+    if (size > most / held_per_file_byte || allowance > most) return most;
+    return held_per_file_byte * size + allowance;
+  }
+
   // Hands the next `n` bytes to `put`, a piece (its address and length) at a time.
   template <typename F>
   bool take(std::uint64_t n, F put) {
@@ -187,26 +236,40 @@ class reader {
   std::string buffer;
   std::size_t at = 0;
   bool failed = false;
+  // What the reading may hold, and holds.
+  const std::uint64_t limit;
+  std::uint64_t held = 0;
 };
 
 // Smallest encodings: a mark is an empty url and its byte; a row its field count; a field an
 // empty key and a tag without payload.
 constexpr std::uint64_t least_mark = 5, least_row = 4, least_field = 8;
 
+// What a new mark holds in the map: its node (three links and a colour, the url's string
+// and the flag) and the url's bytes, each a heap block with the heap's own header.
+std::uint64_t mark_bytes(std::size_t url) {
+  return 4 * sizeof(void*) + sizeof(std::pair<const std::string, bool>) + url + 1 + 4 * sizeof(void*);
+}
+
 // One row's fields as the file gives them, gathered before the row is made whole at once:
-// the names and texts one after the other in `texts`, and where each stands. Kept from row
-// to row, so that a long file is read without an allocation per field.
+// the names and texts one after the other in `texts`, and where each field starts and its
+// value follows (a name ends where its value starts, a text where the next field starts).
+// Kept from row to row, so that a long file is read without an allocation per field; the
+// reader counts them as they grow. Marks' urls and the title pass through `texts` too.
 struct row_fields {
   struct field {
-    std::size_t key, key_size;
+    std::size_t key, value;
     int tag;
-    std::size_t text, text_size;
     bool flag;
   };
   std::string texts;
   std::vector<field> fields;
   std::vector<row::init> made;
 };
+
+// Each field's place comes with one in `made` and, for a row of many fields, the two words
+// by which the row orders them.
+constexpr std::uint64_t field_bytes = sizeof(row_fields::field) + sizeof(row::init) + 2 * sizeof(void*);
 
 // A value: an integer tag, then for a text its string, for a flag one byte; any other tag
 // has nothing more and reads as an empty value.
@@ -215,30 +278,28 @@ bool read_row(reader& r, row_fields& in, row& out) {
   if (!r.read_count(count, least_field)) return false;
   in.texts.clear();
   in.fields.clear();
-  // The count fits in the file: each field's place is taken once, not grown into.
-  in.fields.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) {
-    row_fields::field f{};
-    f.key = in.texts.size();
+    row_fields::field f{in.texts.size(), 0, tag_other, false};
     if (!r.append_string(in.texts) || !r.read_int(f.tag)) return false;
-    f.key_size = in.texts.size() - f.key;
+    f.value = in.texts.size();
     if (f.tag == tag_string) {
-      f.text = in.texts.size();
-      if (!r.append_text(in.texts, std::string_view(in.texts).substr(f.key, f.key_size) == "url")) return false;
-      f.text_size = in.texts.size() - f.text;
+      if (!r.append_text(in.texts, std::string_view(in.texts).substr(f.key, f.value - f.key) == "url")) return false;
     } else if (f.tag == tag_bool) {
       char b;
       if (!r.read_byte(b)) return false;
       f.flag = b != 0;
     }
+    if (!r.make_room(in.fields, 1, field_bytes)) return false;
     in.fields.push_back(f);
   }
   const std::string_view texts = in.texts;
   in.made.clear();
   in.made.reserve(in.fields.size());
-  for (const row_fields::field& f : in.fields) {
-    const std::string_view key = texts.substr(f.key, f.key_size);
-    if (f.tag == tag_string) in.made.emplace_back(key, texts.substr(f.text, f.text_size));
+  for (std::size_t i = 0; i < in.fields.size(); ++i) {
+    const row_fields::field& f = in.fields[i];
+    const std::size_t end = i + 1 < in.fields.size() ? in.fields[i + 1].key : texts.size();
+    const std::string_view key = texts.substr(f.key, f.value - f.key);
+    if (f.tag == tag_string) in.made.emplace_back(key, texts.substr(f.value, end - f.value));
     else if (f.tag == tag_bool) in.made.emplace_back(key, f.flag);
     else in.made.emplace_back(key, any());
   }
@@ -246,44 +307,67 @@ bool read_row(reader& r, row_fields& in, row& out) {
   return true;
 }
 
-}  // namespace
-
-gui_state_read read_gui_state(std::istream& in, std::uint64_t size) {
-  gui_state_read state;
-  reader r(in, size);
+// Reads the items in their order into `state`, each only when it was read whole, up to the
+// first that was not.
+void read_items(reader& r, gui_state_read& state) {
+  row_fields scratch;
   int count;
-  if (!r.read_count(count, least_mark)) return state;
+  if (!r.read_count(count, least_mark)) return;
   for (int i = 0; i < count; ++i) {
-    std::string url;
     char flag;
-    if (!r.read_text(url, true) || !r.read_byte(flag)) return state;
-    state.cracked_urls[url] = flag != 0;
+    if (!r.read_text(scratch.texts, true) || !r.read_byte(flag)) return;
+    // A url already marked adds nothing.
+    const auto marked = state.cracked_urls.find(scratch.texts);
+    if (marked != state.cracked_urls.end()) {
+      marked->second = flag != 0;
+      continue;
+    }
+    if (!r.hold(mark_bytes(scratch.texts.size()))) return;
+    state.cracked_urls.emplace(scratch.texts, flag != 0);
   }
-  if (!r.read_count(count, least_row)) return state;
-  // The count fits in the file, so this is at most a few bytes per byte of it.
-  state.rows.reserve(static_cast<std::size_t>(count));
-  row_fields fields;
+  if (!r.read_count(count, least_row)) return;
+  // The count fits in the file; the list's places are held as the marks are.
+  if (!r.make_room(state.rows, static_cast<std::uint64_t>(count), sizeof(row))) return;
   for (int i = 0; i < count; ++i) {
     row entry;
-    if (!read_row(r, fields, entry)) return state;
+    if (!read_row(r, scratch, entry)) return;
     state.rows.push_back(std::move(entry));
   }
   int number;
-  if (!r.read_int(number)) return state;
+  if (!r.read_int(number)) return;
   state.selected = number;
-  std::string title;
-  if (!r.read_string(title)) return state;
-  state.title = title;
+  if (!r.read_string(scratch.texts) || !r.hold(scratch.texts.size() + 1)) return;
+  state.title = scratch.texts;
   for (auto& filter : state.filters) {
-    if (!r.read_int(number)) return state;
+    if (!r.read_int(number)) return;
     filter = number;
   }
   window_placement p;
   char maximized;
   if (!r.read_int(p.x) || !r.read_int(p.y) || !r.read_int(p.width) || !r.read_int(p.height) ||
       !r.read_byte(maximized) || (maximized != 0 && maximized != 1))
-    return state;
+    return;
   p.maximized = maximized == 1;
   if (plausible(p)) state.placement = p;
+  list_sort sort;
+  char descending;
+  if (!r.read_string(sort.column) || !r.hold(sort.column.size() + 1) || !r.read_byte(descending) ||
+      (descending != 0 && descending != 1))
+    return;
+  sort.descending = descending == 1;
+  state.sort = sort;
+}
+
+}  // namespace
+
+gui_state_read read_gui_state(std::istream& in, std::uint64_t size, std::uint64_t allowance) {
+  gui_state_read state;
+  reader r(in, size, allowance);
+  try {
+    read_items(r, state);
+  } catch (const std::bad_alloc&) {
+    // Memory ran out all the same (the machine has little): what was read whole stays, as
+    // at damage.
+  }
   return state;
 }

@@ -2,10 +2,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <fstream>
 #include <future>
 #include <iterator>
 #include <optional>
+#include <sstream>
 #include <vector>
 
 #include "app/state_codec.hpp"
@@ -65,9 +67,35 @@ void place_main_window(const std::optional<window_placement>& p) {
   SetWindowPlacement(main_window->hwnd, &wp);
 }
 
-}  // namespace
+// -- saving --
 
-void save_gui_state(gui::wnd_msg& /*close_message*/) {
+// Writes `bytes` to a new file at `path` and has them reach the disk before it returns true,
+// not only the system's cache: otherwise a power cut after the rename can leave the name on
+// a file whose bytes were never written.
+bool write_durably(const std::string& path, const std::string& bytes) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool written = true;
+  for (std::size_t at = 0; written && at < bytes.size();) {
+    const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - at, 1 << 20));
+    DWORD done = 0;
+    written = WriteFile(file, bytes.data() + at, piece, &done, nullptr) && done > 0;
+    at += done;
+  }
+  written = written && FlushFileBuffers(file);
+  return CloseHandle(file) && written;
+}
+
+// Marks are saved at most once in this long while they change, the first change at once.
+constexpr unsigned mark_save_ms = 1000;
+constexpr int mark_save_timer = 1;
+// The main window's timer runs: the last save for a mark was less than `mark_save_ms` ago.
+bool marks_saved_lately = false;
+// A mark changed after that save.
+bool marks_changed = false;
+
+// The whole state: every save, whatever asked for it, writes it the same way.
+void write_state_file() {
   gui_state_data state;
   state.cracked_urls = cracked_urls;
   state.rows = entry_list->rows.elements;
@@ -76,22 +104,42 @@ void save_gui_state(gui::wnd_msg& /*close_message*/) {
   const std::vector<gui::combo_ex*> boxes = filter_boxes();
   for (int i = 0; i < 4; ++i) state.filters[i] = boxes[i]->selected.get();
   state.placement = main_window_placement();
+  if (const int column = entry_list->sort_column(); column >= 0)
+    state.sort = list_sort{entry_list->columns[static_cast<std::size_t>(column)].key, entry_list->sort_descending()};
+  std::ostringstream out;
+  write_gui_state(out, state);
+  if (!out) return;
 
   const std::string path = state_file_path();
   const std::string temporary = path + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return;
-    write_gui_state(out, state);
-    out.close();
-    if (!out) {
-      DeleteFileA(temporary.c_str());
-      return;
-    }
-  }
-  if (!MoveFileExA(temporary.c_str(), path.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+  if (!write_durably(temporary, out.str()) ||
+      !MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     DeleteFileA(temporary.c_str());
+}
+
+}  // namespace
+
+void save_gui_state(gui::wnd_msg& /*message*/) { write_state_file(); }
+
+void save_gui_state_soon() {
+  if (marks_saved_lately) {
+    marks_changed = true;
+    return;
+  }
+  write_state_file();
+  // Without a timer every change is saved at once.
+  marks_saved_lately = main_window->start_timer(mark_save_timer, mark_save_ms);
+}
+
+void on_save_timer(int id) {
+  if (id != mark_save_timer) return;
+  if (marks_changed) {
+    marks_changed = false;
+    write_state_file();
+    return;
+  }
+  main_window->stop_timer(id);
+  marks_saved_lately = false;
 }
 
 namespace {
@@ -117,11 +165,17 @@ void begin_loading_gui_state() {
 void load_gui_state() {
   gui_state_read state = started_read.valid() ? started_read.get() : read_state_file(state_file_path());
 
+  // Moved, not copied: the file's marks and rows may be many. A url the map held already
+  // takes the file's value.
+  cracked_urls.merge(state.cracked_urls);
   for (const auto& mark : state.cracked_urls) cracked_urls[mark.first] = mark.second;
   std::vector<row>& rows = entry_list->rows.elements;
-  rows.insert(rows.end(), std::make_move_iterator(state.rows.begin()),
-              std::make_move_iterator(state.rows.end()));
+  if (rows.empty()) rows.swap(state.rows);
+  else rows.insert(rows.end(), std::make_move_iterator(state.rows.begin()), std::make_move_iterator(state.rows.end()));
   entry_list->refill();
+  // Sorted first: the selected row is the site's order's, and shows in its place.
+  const int sorted_by = state.sort ? gui::index_of_key(entry_list->columns, state.sort->column) : -1;
+  if (sorted_by >= 0) entry_list->sort_by(sorted_by, state.sort->descending);
   const int count = static_cast<int>(rows.size());
   if (state.selected && *state.selected >= 0 && *state.selected < count)
     entry_list->selected.set(*state.selected);

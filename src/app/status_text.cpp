@@ -18,6 +18,7 @@ bool is_digit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0;
 }  // namespace
 
 const char* const no_count_failure = "The page had no result count.";
+const char* const cancelled_reason = "Cancelled.";
 const char* const unexpected_failure = "The refresh stopped on an unexpected error.";
 
 std::string restored_status(std::size_t entries) {
@@ -42,7 +43,13 @@ std::string failed_status(const std::string& reason, std::size_t entries) {
   return reason + " " + (entries ? entries_text(entries) : std::string("No entries")) + " listed.";
 }
 
+std::string shown_status(const std::string& reason, std::size_t shown, std::size_t listed, std::size_t done) {
+  return (reason.empty() ? reason : reason + " ") + std::to_string(shown) + " of " + entries_text(listed) +
+         " shown \xC2\xB7 " + std::to_string(done) + " done.";
+}
+
 std::string network_failure(const net::net_exception& e, const std::string& host) {
+
   switch (e.kind) {
     case net::error_kind::timed_out:
       return "The archive did not answer in time.";

@@ -20,6 +20,11 @@ std::string listed_status(std::size_t entries);
 std::string cancelled_status(std::size_t entries);
 // The reason, then how many entries were listed: "The archive answered 500. No entries listed."
 std::string failed_status(const std::string& reason, std::size_t entries);
+// While a Find text narrows the list, what shows of it in place of how many were listed,
+// after the reason the last refresh stopped, if any: "25 of 368 entries shown · 12 done.",
+// "Cancelled. 25 of 368 entries shown · 12 done." The dot is UTF-8.
+std::string shown_status(const std::string& reason, std::size_t shown, std::size_t listed, std::size_t done);
+extern const char* const cancelled_reason;  // "Cancelled."
 
 // -- reasons --
 

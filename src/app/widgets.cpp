@@ -14,6 +14,13 @@ std::shared_ptr<W> tab_stop(std::shared_ptr<W> w) {
   return w;
 }
 
+// Texts in any script: what the user types in the Find box, the status line's words.
+template <typename W>
+std::shared_ptr<W> unicode(std::shared_ptr<W> w) {
+  w->init->unicode(true);
+  return w;
+}
+
 gui::initor::progress* hidden_progress() {
   auto* rec = new gui::initor::progress;
   rec->size(100, 10).visible(false);
@@ -35,8 +42,10 @@ std::shared_ptr<gui::combo_ex> type_combo = tab_stop(gui::make_combo_ex());
 std::shared_ptr<gui::combo_ex> sort_combo = tab_stop(gui::make_combo_ex());
 std::shared_ptr<gui::progress> progress_bar = gui::make_progress(hidden_progress());
 // Left-aligned, wrapped at word ends; "&" in a system's message is no mnemonic.
-std::shared_ptr<gui::label> status_label = gui::make_label("", SS_LEFT | SS_NOPREFIX);
+std::shared_ptr<gui::label> status_label = unicode(gui::make_label("", SS_LEFT | SS_NOPREFIX));
 std::shared_ptr<gui::button> refresh_button = tab_stop(gui::make_button("Refresh"));
+std::shared_ptr<gui::label> find_label = gui::make_label("Find", label_style);
+std::shared_ptr<gui::edit> find_edit = tab_stop(unicode(gui::make_edit()));
 std::shared_ptr<gui::list_view_ex> entry_list = tab_stop(gui::make_list_view_ex());
 std::shared_ptr<gui::window> main_window = gui::make_window();
 gui::popup_menu mark_menu;

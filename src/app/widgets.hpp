@@ -29,9 +29,12 @@ extern std::shared_ptr<gui::combo_ex> language_combo;
 extern std::shared_ptr<gui::combo_ex> type_combo;
 extern std::shared_ptr<gui::combo_ex> sort_combo;
 extern std::shared_ptr<gui::progress> progress_bar;
-// What the last refresh did, below the progress bar.
+// What the last refresh did, below the progress bar; its text is UTF-8.
 extern std::shared_ptr<gui::label> status_label;
 extern std::shared_ptr<gui::button> refresh_button;
+// Narrows the list to the names that hold its text, in any script: a box of UTF-16 texts.
+extern std::shared_ptr<gui::label> find_label;
+extern std::shared_ptr<gui::edit> find_edit;
 extern std::shared_ptr<gui::list_view_ex> entry_list;
 extern std::shared_ptr<gui::window> main_window;
 extern gui::popup_menu mark_menu;

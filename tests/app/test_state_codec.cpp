@@ -262,6 +262,25 @@ TEST(StateFile, PlacementFollowsTheOlderItems) {
   EXPECT_FALSE(old.placement);
   EXPECT_EQ(old.filters[3], 4);
   EXPECT_EQ(old.rows.size(), back.rows.size());
+
+  // The list's sort after the placement, and only with one: a reader that stops after the
+  // placement reads such a file as before. Cut or damaged, it is left out and the rest kept.
+  s.sort = list_sort{"name", true};
+  const std::string sorted = bytes_of(s);
+  EXPECT_EQ(sorted, bytes + le(4) + "name" + '\1');
+  const gui_state_read with_sort = read_bytes(sorted);
+  ASSERT_TRUE(with_sort.sort);
+  EXPECT_EQ(with_sort.sort->column, "name");
+  EXPECT_TRUE(with_sort.sort->descending);
+  EXPECT_TRUE(with_sort.placement);
+  for (std::size_t cut = bytes.size(); cut < sorted.size(); ++cut) {
+    const gui_state_read cut_back = read_bytes(sorted.substr(0, cut));
+    EXPECT_FALSE(cut_back.sort) << "cut " << cut;
+    EXPECT_TRUE(cut_back.placement) << "cut " << cut;
+  }
+  EXPECT_FALSE(read_bytes(bytes + le(4) + "name" + '\2').sort) << "a way other than 0 or 1";
+  s.placement.reset();
+  EXPECT_EQ(bytes_of(s), old_bytes) << "no sort without a placement";
 }
 
 TEST(StateFile, DamagedPlacementIsLeftOutAndTheRestKept) {

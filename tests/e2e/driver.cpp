@@ -238,6 +238,14 @@ std::string class_name(HWND hwnd) {
   return std::string(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
 }
 
+std::wstring utf16(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring out(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
+  return out;
+}
+
 std::string utf8(const std::wstring& text) {
   if (text.empty()) return std::string();
   const int size = static_cast<int>(text.size());
@@ -255,6 +263,19 @@ std::string window_text(HWND hwnd) {
   if (!send(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]), &got)) return std::string();
   text.resize(std::min<std::size_t>(static_cast<std::size_t>(got), text.size() - 1));
   return text;
+}
+
+std::string window_text_utf8(HWND hwnd) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, send_timeout_ms, &length))
+    return std::string();
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  DWORD_PTR got = 0;
+  if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]),
+                           SMTO_ABORTIFHUNG | SMTO_BLOCK, send_timeout_ms, &got))
+    return std::string();
+  text.resize(std::min<std::size_t>(static_cast<std::size_t>(got), text.size() - 1));
+  return utf8(text);
 }
 
 std::vector<HWND> child_windows(HWND parent) {
@@ -347,7 +368,7 @@ app_window::~app_window() {
 
 bool app_window::take_children(std::string& missing) {
   labels.clear();
-  title_edit = progress = refresh_button = list = status_label = nullptr;
+  title_edit = progress = refresh_button = list = status_label = find_edit = nullptr;
   for (HWND& c : combos) c = nullptr;
   int combo = 0;
   for (HWND c : child_windows(main)) {
@@ -358,6 +379,8 @@ bool app_window::take_children(std::string& missing) {
       labels.push_back(c);
     } else if (same_class(cls, "Edit") && !title_edit) {
       title_edit = c;
+    } else if (same_class(cls, "Edit") && !find_edit) {
+      find_edit = c;
     } else if (same_class(cls, "ComboBox") && combo < 5) {
       combos[combo++] = c;
     } else if (same_class(cls, "msctls_progress32") && !progress) {
@@ -375,6 +398,7 @@ bool app_window::take_children(std::string& missing) {
   if (!refresh_button) missing += " Button";
   if (!list) missing += " SysListView32";
   if (!status_label) missing += " Static(status)";
+  if (!find_edit) missing += " Edit(find)";
   return missing.empty();
 }
 
@@ -615,6 +639,56 @@ bool app_window::choose_in_menu(int item, DWORD timeout_ms) {
   return barrier();
 }
 
+namespace {
+
+HWND header_of(HWND list) {
+  DWORD_PTR header = 0;
+  return send(list, LVM_GETHEADER, 0, 0, &header) ? reinterpret_cast<HWND>(header) : nullptr;
+}
+
+}  // namespace
+
+bool app_window::click_header(int column) {
+  HWND header = header_of(list);
+  remote_memory mem(process, sizeof(RECT));
+  RECT r = {};
+  DWORD_PTR ok = 0;
+  if (!header || !send(header, HDM_GETITEMRECT, static_cast<WPARAM>(column), mem.at(0), &ok) || !ok ||
+      !mem.read(0, &r, sizeof r))
+    return false;
+  // Away from the dividers, where a press would drag a width instead.
+  const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  PostMessageA(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageA(header, WM_LBUTTONUP, 0, at);
+  return barrier();
+}
+
+int app_window::sort_arrow(int column) const {
+  HWND header = header_of(list);
+  remote_memory mem(process, sizeof(HDITEMW));
+  HDITEMW item = {};
+  item.mask = HDI_FORMAT;
+  DWORD_PTR ok = 0;
+  if (!header || !mem.write(0, &item, sizeof item) ||
+      !send(header, HDM_GETITEMW, static_cast<WPARAM>(column), mem.at(0), &ok) || !ok || !mem.read(0, &item, sizeof item))
+    return -2;
+  return (item.fmt & HDF_SORTUP) ? 1 : (item.fmt & HDF_SORTDOWN) ? -1 : 0;
+}
+
+bool app_window::set_find(const std::string& text) {
+  const std::wstring wide = utf16(text);
+  // The caret at the end, as after typing. The box tells its window of the change, which hands
+  // it back to the box in a posted message: one barrier for each.
+  return SendMessageTimeoutW(find_edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()),
+                             SMTO_ABORTIFHUNG | SMTO_BLOCK, send_timeout_ms, nullptr) &&
+         send(find_edit, EM_SETSEL, wide.size(), static_cast<LPARAM>(wide.size())) && barrier() && barrier();
+}
+
+bool app_window::type_in_find(wchar_t c) {
+  // The character, then the change it makes, handed back to the box.
+  return PostMessageW(find_edit, WM_CHAR, c, 1) && barrier() && barrier();
+}
+
 bool app_window::set_title(const std::string& text) {
   return send(title_edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
@@ -663,7 +737,7 @@ HWND app_window::focus() const {
   return GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
 }
 
-bool app_window::press_key(WORD vk, bool shift) {
+bool app_window::press_key(WORD vk, bool shift, bool control) {
   if (GetForegroundWindow() != main) {
     SetForegroundWindow(main);
     if (!wait_until([&] { return GetForegroundWindow() == main; }, 5000)) return false;
@@ -677,10 +751,12 @@ bool app_window::press_key(WORD vk, bool shift) {
     in.ki.dwFlags = up | (k == VK_APPS ? KEYEVENTF_EXTENDEDKEY : 0);
     keys.push_back(in);
   };
+  if (control) add(VK_CONTROL, 0);
   if (shift) add(VK_SHIFT, 0);
   add(vk, 0);
   add(vk, KEYEVENTF_KEYUP);
   if (shift) add(VK_SHIFT, KEYEVENTF_KEYUP);
+  if (control) add(VK_CONTROL, KEYEVENTF_KEYUP);
   return SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT)) == keys.size();
 }
 

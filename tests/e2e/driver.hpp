@@ -81,10 +81,13 @@ bool start_unix_program(const std::string& command_line, std::string& error);
 // -- windows --
 
 std::string class_name(HWND hwnd);
-// UTF-16 as UTF-8.
+// UTF-16 as UTF-8, and back.
 std::string utf8(const std::wstring& text);
+std::wstring utf16(const std::string& text);
 // WM_GETTEXT, which Windows copies across processes itself.
 std::string window_text(HWND hwnd);
+// The same in its wide form, as UTF-8: every character a window of UTF-16 texts holds.
+std::string window_text_utf8(HWND hwnd);
 // The direct children, in creation order (children are added at the bottom of the
 // z-order, so the sibling chain from the first child runs in creation order).
 std::vector<HWND> child_windows(HWND parent);
@@ -177,6 +180,21 @@ class app_window {
   // 0 dismisses it with Escape). Waits for the menu to open and to close.
   bool context_menu(int row, int item, DWORD timeout_ms = 10000);
 
+  // -- the list's order and the Find box --
+  // A left click on the header of column `column`, then a barrier: the list sorts by it.
+  bool click_header(int column);
+  // The header's sort arrow on `column`: 1 up (ascending), -1 down, 0 none; -2 when it cannot
+  // ask.
+  int sort_arrow(int column) const;
+  // The Find box's text, as UTF-8.
+  std::string find_text() const { return window_text_utf8(find_edit); }
+  // Sets the Find box's text at once (WM_SETTEXT, which the box reports as a change), then
+  // waits until the list has followed it.
+  bool set_find(const std::string& utf8);
+  // Types one more character into the Find box, as the keyboard's WM_CHAR, and waits until
+  // the list has followed it.
+  bool type_in_find(wchar_t c);
+
   // -- the filters --
   std::string title_text() const { return window_text(title_edit); }
   bool set_title(const std::string& text);
@@ -189,16 +207,16 @@ class app_window {
   // -- the keyboard and the status line --
   // The window with the keyboard focus in the program's window thread, or null.
   HWND focus() const;
-  // Presses and releases `vk` as a user does, with Shift held when `shift` is set: real input
-  // (SendInput) to the main window, which is brought to the front first. The program takes
-  // it in its own time: callers wait for its effect.
-  bool press_key(WORD vk, bool shift = false);
+  // Presses and releases `vk` as a user does, with Shift held when `shift` is set and Ctrl
+  // when `control` is: real input (SendInput) to the main window, which is brought to the
+  // front first. The program takes it in its own time: callers wait for its effect.
+  bool press_key(WORD vk, bool shift = false, bool control = false);
   // The visible popup menu of the program's window thread, or null.
   HWND open_menu() const;
   // Waits for a popup menu to open, chooses the `item`-th entry (1-based; 0 dismisses it
   // with Escape; -1 is the last, reached by Up) and waits for it to close.
   bool choose_in_menu(int item, DWORD timeout_ms = 10000);
-  std::string status_text() const { return window_text(status_label); }
+  std::string status_text() const { return window_text_utf8(status_label); }
 
   // Posts WM_CLOSE to the main window.
   bool post_close();
@@ -219,6 +237,8 @@ class app_window {
   HWND progress = nullptr;
   HWND refresh_button = nullptr;
   HWND list = nullptr;
+  // The second edit box, above the list.
+  HWND find_edit = nullptr;
 };
 
 // -- the archive server's control paths --

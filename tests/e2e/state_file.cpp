@@ -93,6 +93,10 @@ bool parse_state(const std::string& bytes, state_file& out, std::string& error) 
   out.has_placement = ok && r.at != bytes.size();
   for (int i = 0; out.has_placement && ok && i < 4; ++i) ok = r.int32(out.placement[i], "the placement");
   if (out.has_placement && ok) ok = r.byte(out.maximized, "the maximized flag");
+  out.has_sort = ok && out.has_placement && r.at != bytes.size();
+  unsigned char descending = 0;
+  if (out.has_sort) ok = r.text(out.sort_column, "the sort column") && r.byte(descending, "the sort's way");
+  out.sort_descending = descending != 0;
   if (ok && r.at != bytes.size()) ok = r.fail(std::to_string(bytes.size() - r.at) + " bytes left over");
   error = r.error;
   return ok;
@@ -121,6 +125,10 @@ std::string write_state(const state_file& s) {
   if (s.has_placement) {
     for (int v : s.placement) put_int(out, v);
     out += static_cast<char>(s.maximized);
+  }
+  if (s.has_placement && s.has_sort) {
+    put_text(out, s.sort_column);
+    out += static_cast<char>(s.sort_descending ? 1 : 0);
   }
   return out;
 }

@@ -3,7 +3,8 @@
 // 32-bit integers, strings as a length and their bytes, no header. In order: the marks
 // (url, one byte each), the rows (each a count of key and tagged-value pairs), the list's
 // selected row, the title filter, four filter selections, and in files written since it
-// came, the main window's placement.
+// came, the main window's placement, and after it, while the list is sorted, the column's key
+// and a byte, 1 when descending.
 
 #include <cstddef>
 #include <map>
@@ -30,6 +31,10 @@ struct state_file {
   bool has_placement = false;
   int placement[4] = {0, 0, 0, 0};
   unsigned char maximized = 0;
+  // Written only after a placement, when `has_sort`.
+  bool has_sort = false;
+  std::string sort_column;
+  bool sort_descending = false;
 
   // Byte offsets where the marks end and where each row ends, for cutting a file short at
   // known places.
@@ -38,7 +43,7 @@ struct state_file {
 };
 
 // Reads `bytes` strictly: false (with `error`) if anything is missing, a length runs past
-// the end, or bytes are left over (other than a whole placement).
+// the end, or bytes are left over (other than a whole placement and a whole sort).
 bool parse_state(const std::string& bytes, state_file& out, std::string& error);
 std::string write_state(const state_file& s);
 

@@ -4,8 +4,16 @@
 //
 //   vexdrive wait-window [--title T] [--timeout MS]   window=0x<hwnd> pid=<pid>, once the
 //                                                     window shows and its message loop runs
-//   vexdrive refresh     [--title T] [--timeout MS] [--cancel-after MS]
+//   vexdrive refresh     [--title T] [--timeout MS] [--cancel-after MS] [--sort COLUMN]
 //                                                     elapsed_ms=<click until idle> rows=<n>
+//   vexdrive find        [--title T] --text TEXT      elapsed_ms=<until the list followed>
+//                                                     rows=<n shown>; the Find box holds TEXT
+//   vexdrive type        [--title T] --text TEXT      types TEXT into the Find box a character
+//                                                     at a time; elapsed_ms=<for the last>
+//                                                     rows=<n shown>
+//   vexdrive sort        [--title T] --column N       clicks column N's header;
+//                                                     elapsed_ms=<until sorted> arrow=<1 up,
+//                                                     -1 down>
 //   vexdrive rows        [--title T]                  one line per row, cells separated by tabs
 //   vexdrive stats       [--title T]                  handles=<n> private_bytes=<n>
 //   vexdrive close       [--title T] [--timeout MS]   exit_code=<the program's exit code>
@@ -15,7 +23,9 @@
 //
 // --timeout bounds the wait for the window (wait-window, rows), for idle (refresh) or for
 // the exit (close). --cancel-after presses Refresh a second time (a cancel) that long after
-// the first press, unless the refresh ended before. Lines end with a bare line feed.
+// the first press, unless the refresh ended before; --sort clicks that column's header right
+// after the press, so that the rows arrive sorted. TEXT is read as UTF-8 (the scripts give
+// ASCII). Lines end with a bare line feed.
 
 #include <fcntl.h>
 #include <io.h>
@@ -33,14 +43,17 @@ namespace {
 
 int usage() {
   std::fprintf(stderr,
-               "usage: vexdrive wait-window|refresh|rows|stats|close [--title TITLE] [--timeout MS]\n"
-               "                [--cancel-after MS]\n"
+               "usage: vexdrive wait-window|refresh|rows|stats|close|find|type|sort [--title TITLE]\n"
+               "                [--timeout MS] [--cancel-after MS] [--sort N] [--text TEXT] [--column N]\n"
                "  wait-window  wait for the main window; prints window=0x<hwnd> pid=<pid>\n"
                "  refresh      press Refresh and wait until idle; prints elapsed_ms=<n> rows=<n>;\n"
                "               with --cancel-after, press again that long after (a cancel)\n"
                "  rows         prints each row, cells separated by tabs\n"
                "  stats        prints the program's handles=<n> private_bytes=<n>\n"
                "  close        close the window and wait for the exit; prints exit_code=<n>\n"
+               "  find         set the Find box's text; prints elapsed_ms=<n> rows=<n shown>\n"
+               "  type         type into the Find box; prints elapsed_ms=<n, the last> rows=<n>\n"
+               "  sort         click a column's header; prints elapsed_ms=<n> arrow=<1|-1>\n"
                "  trust-root FILE.der  trust this certificate authority in the Wine prefix\n");
   return 2;
 }
@@ -96,24 +109,29 @@ int main(int argc, char** argv) {
     std::printf("trusted=%s\n", argv[2]);
     return 0;
   }
-  std::string title = build_archive().host;
-  long timeout = -1, cancel_after = -1;
+  std::string title = build_archive().host, text;
+  long timeout = -1, cancel_after = -1, sort = -1, column = -1;
+  bool has_text = false;
   for (int i = 2; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--title" && i + 1 < argc) {
       title = argv[++i];
-    } else if ((a == "--timeout" || a == "--cancel-after") && i + 1 < argc) {
+    } else if (a == "--text" && i + 1 < argc) {
+      text = argv[++i];
+      has_text = true;
+    } else if ((a == "--timeout" || a == "--cancel-after" || a == "--sort" || a == "--column") && i + 1 < argc) {
       char* end = nullptr;
-      const long ms = std::strtol(argv[++i], &end, 10);
-      if (!end || *end || ms < 0) return usage();
-      (a == "--timeout" ? timeout : cancel_after) = ms;
+      const long n = std::strtol(argv[++i], &end, 10);
+      if (!end || *end || n < 0) return usage();
+      (a == "--timeout" ? timeout : a == "--cancel-after" ? cancel_after : a == "--sort" ? sort : column) = n;
     } else {
       return usage();
     }
   }
   if (command != "wait-window" && command != "refresh" && command != "rows" && command != "stats" &&
-      command != "close")
+      command != "close" && command != "find" && command != "type" && command != "sort")
     return usage();
+  if ((command == "find" || command == "type") != has_text || (command == "sort") != (column >= 0)) return usage();
 
   // A refresh of many pages takes long; everything else is quick or waits for the window.
   const DWORD default_ms = command == "refresh" ? 600000 : command == "rows" ? 10000 : 60000;
@@ -130,10 +148,35 @@ int main(int argc, char** argv) {
                 static_cast<unsigned long>(app.pid));
     return 0;
   }
+  if (command == "find" || command == "type" || command == "sort") {
+    const std::wstring typed = e2e::utf16(text);
+    const unsigned long long start = GetTickCount64();
+    bool done = true;
+    if (command == "find") done = app.set_find(text);
+    if (command == "sort") done = app.click_header(static_cast<int>(column));
+    unsigned long long last = start;
+    for (std::size_t i = 0; command == "type" && done && i < typed.size(); ++i) {
+      last = GetTickCount64();
+      done = app.type_in_find(typed[i]);
+    }
+    const unsigned long long elapsed = GetTickCount64() - last;
+    if (!done) return fail("the program did not answer");
+    if (command == "sort")
+      std::printf("elapsed_ms=%llu arrow=%d\n", elapsed, app.sort_arrow(static_cast<int>(column)));
+    else
+      std::printf("elapsed_ms=%llu rows=%d\n", elapsed, app.row_count());
+    return 0;
+  }
   if (command == "refresh") {
     if (!app.idle()) return fail("the program is not idle (button reads \"" + app.button_text() + "\")");
-    const long long elapsed =
-        cancel_after < 0 ? app.refresh(wait_ms) : app.cancelled_refresh(static_cast<DWORD>(cancel_after), wait_ms);
+    long long elapsed = -1;
+    if (sort >= 0) {
+      const unsigned long long start = GetTickCount64();
+      if (app.click_refresh() && app.click_header(static_cast<int>(sort)) && app.wait_idle(wait_ms))
+        elapsed = static_cast<long long>(GetTickCount64() - start);
+    } else {
+      elapsed = cancel_after < 0 ? app.refresh(wait_ms) : app.cancelled_refresh(static_cast<DWORD>(cancel_after), wait_ms);
+    }
     if (elapsed < 0)
       return fail("no idle state within " + std::to_string(wait_ms) + " ms (button reads \"" +
                   app.button_text() + "\")");

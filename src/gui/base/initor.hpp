@@ -76,6 +76,9 @@ struct base : std::enable_shared_from_this<base> {
   field<long, base> style{this, default_style};
   field<long, base> ex_style{this, 0};
   layout_field<base> layout{this};
+  // A native window of UTF-16 texts (made with CreateWindowExW): one that takes what a user
+  // types in any script. Its window object's `text` is UTF-8 then.
+  field<bool, base> unicode{this, false};
 
   base& add_style(long bits) {
     style.value |= bits;

@@ -35,7 +35,7 @@ bool context_menu_key(const MSG& msg) {
 
 bool dialog_key(MSG& msg) {
   HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-  if (!root || !(GetWindowLongA(root, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) || !IsDialogMessageA(root, &msg))
+  if (!root || !(GetWindowLongA(root, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) || !IsDialogMessageW(root, &msg))
     return false;
   // When Tab moves the focus in a window that is not a dialog, Wine's dialog keys take the
   // default frame from every push button; the window is told its default again (DM_SETDEFID),
@@ -59,12 +59,14 @@ void remove_message_filter(int id) { filters().erase(id); }
 
 void run_message_loop() {
   MSG msg;
-  // -1 keeps the loop running as well: only WM_QUIT ends it.
-  while (GetMessageA(&msg, nullptr, 0, 0) != 0) {
-    // IsDialogMessageA translates and dispatches what it does not take itself.
+  // The wide forms: a character typed into a window of UTF-16 texts reaches it whole, and
+  // every other window gets it in its code page as before. -1 keeps the loop running as
+  // well: only WM_QUIT ends it.
+  while (GetMessageW(&msg, nullptr, 0, 0) != 0) {
+    // IsDialogMessageW translates and dispatches what it does not take itself.
     if (filtered(msg) || context_menu_key(msg) || dialog_key(msg)) continue;
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchMessageW(&msg);
   }
 }
 

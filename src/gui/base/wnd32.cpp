@@ -1,5 +1,6 @@
 #include "gui/base/wnd32.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <functional>
@@ -10,6 +11,7 @@
 #include "gui/base/dpi.hpp"
 #include "gui/base/thunk.hpp"
 #include "gui/base/initor.hpp"
+#include "win32/unicode_text.hpp"
 
 namespace gui {
 namespace {
@@ -66,10 +68,10 @@ wnd32::~wnd32() {
 }
 
 void wnd32::unsubclass() {
-  if (hwnd && old_proc && IsWindow(hwnd) &&
-      GetWindowLongPtrA(hwnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(thunk)) {
-    SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old_proc));
-  }
+  const auto get = wide ? GetWindowLongPtrW : GetWindowLongPtrA;
+  const auto set = wide ? SetWindowLongPtrW : SetWindowLongPtrA;
+  if (hwnd && old_proc && IsWindow(hwnd) && get(hwnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(thunk))
+    set(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old_proc));
   old_proc = nullptr;
 }
 
@@ -87,9 +89,16 @@ void wnd32::rescale(int from_dpi, int to_dpi) {
   rect.set(r);
 }
 
+// A window keeps the character width it was made with: the stub set with the wide function
+// gets the wide forms of messages, as the control's own procedure does.
 void wnd32::subclass() {
-  old_proc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(thunk)));
+  wide = IsWindowUnicode(hwnd) != FALSE;
+  old_proc = reinterpret_cast<WNDPROC>((wide ? SetWindowLongPtrW : SetWindowLongPtrA)(
+      hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(thunk)));
+}
+
+LRESULT wnd32::previous_proc(const wnd_msg& m) {
+  return (wide ? CallWindowProcW : CallWindowProcA)(old_proc, hwnd, m.msg, m.wparam, m.lparam);
 }
 
 LRESULT VEX_THISCALL wnd32::wnd_proc(HWND h, UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -102,19 +111,27 @@ LRESULT VEX_THISCALL wnd32::wnd_proc(HWND h, UINT msg, WPARAM wparam, LPARAM lpa
   } catch (...) {
     OutputDebugStringA("window handler failed with an unknown exception");
   }
-  return CallWindowProcA(old_proc, h, msg, wparam, lparam);
+  return (wide ? CallWindowProcW : CallWindowProcA)(old_proc, h, msg, wparam, lparam);
 }
 
 // -- properties --
 
 std::string wnd32::get_text() {
+  if (wide) {
+    std::wstring buffer(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
+    buffer.resize(static_cast<std::size_t>(std::max(GetWindowTextW(hwnd, &buffer[0], static_cast<int>(buffer.size())), 0)));
+    return win32::utf8(buffer);
+  }
   const int length = GetWindowTextLengthA(hwnd) + 1;
   std::vector<char> buffer(length);
   const int copied = GetWindowTextA(hwnd, buffer.data(), length);
   return std::string(buffer.data(), copied > 0 ? copied : 0);
 }
 
-void wnd32::set_text(const std::string& value) { SetWindowTextA(hwnd, value.c_str()); }
+void wnd32::set_text(const std::string& value) {
+  if (wide) SetWindowTextW(hwnd, win32::utf16(value).c_str());
+  else SetWindowTextA(hwnd, value.c_str());
+}
 
 bool wnd32::get_visible() { return IsWindowVisible(hwnd) != 0; }
 

@@ -62,6 +62,8 @@ class wnd32 : public std::enable_shared_from_this<wnd32> {
 
   // Installs the stub as the native window's procedure; the previous one goes to old_proc.
   void subclass();
+  // The message `m` handled by the previous procedure, in the window's own character width.
+  LRESULT previous_proc(const wnd_msg& m);
 
   // Takes ownership of a newly made record, replacing the current one.
   void set_init(initor::base* record);
@@ -71,6 +73,9 @@ class wnd32 : public std::enable_shared_from_this<wnd32> {
   std::shared_ptr<initor::base> init;
   WNDPROC old_proc = nullptr;
   unsigned char* thunk = nullptr;
+  // The native window speaks UTF-16 (IsWindowUnicode): its procedures are the wide ones and
+  // `text` is UTF-8.
+  bool wide = false;
 
   property<std::string> text;
   property<bool> visible;

@@ -3,6 +3,7 @@
 #include "gui/base/assertion.hpp"
 #include "gui/base/dpi.hpp"
 #include "gui/base/initor.hpp"
+#include "win32/unicode_text.hpp"
 
 namespace gui {
 
@@ -30,10 +31,15 @@ void native_create(wnd32& w) {
   // A child is shown at its parent's DPI; a top-level window at the system's until it exists.
   const int dpi = dpi_of(parent);
   const gui::size size = rec.size.value;
-  const HWND hwnd = CreateWindowExA(rec.ex_style.value, w.class_name().c_str(), rec.text.value.c_str(),
-                                    rec.style.value, rec.pos.value.x, rec.pos.value.y,
-                                    extent_at(size.width, dpi), extent_at(size.height, dpi), parent,
-                                    nullptr, toolkit_module(), nullptr);
+  const int width = extent_at(size.width, dpi), height = extent_at(size.height, dpi);
+  const HWND hwnd =
+      rec.unicode.value
+          ? CreateWindowExW(rec.ex_style.value, win32::utf16(w.class_name()).c_str(),
+                            win32::utf16(rec.text.value).c_str(), rec.style.value, rec.pos.value.x,
+                            rec.pos.value.y, width, height, parent, nullptr, toolkit_module(), nullptr)
+          : CreateWindowExA(rec.ex_style.value, w.class_name().c_str(), rec.text.value.c_str(), rec.style.value,
+                            rec.pos.value.x, rec.pos.value.y, width, height, parent, nullptr,
+                            toolkit_module(), nullptr);
   VEX_ASSERT(hwnd && "CreateWindowEx fail");
   w.hwnd = hwnd;
   w.subclass();

@@ -21,9 +21,31 @@ void edit::create() {
     rec.add_style(ES_PASSWORD);
   else
     rec.remove_style(ES_PASSWORD);
-  wnd_base<event::base>::create();
+  wnd_base<event::edit>::create();
   read_only.set(rec.read_only.value);
   if (rec.password_char.value != 0) password_char.set(rec.password_char.value);
+}
+
+void edit::dispatch(wnd_msg& m) {
+  if (!events.on_return.handlers.empty()) {
+    const MSG* key = reinterpret_cast<const MSG*>(m.lparam);
+    if (m.msg == WM_GETDLGCODE && key && key->message == WM_KEYDOWN && key->wParam == VK_RETURN) {
+      m.result = previous_proc(m) | DLGC_WANTMESSAGE;
+      m.handled = true;
+      return;
+    }
+    if (m.msg == WM_KEYDOWN && m.wparam == VK_RETURN) {
+      events.on_return.fire();
+      m.handled = true;
+      return;
+    }
+    // The character the key makes: a box of one line has no use for it, and would beep.
+    if (m.msg == WM_CHAR && m.wparam == '\r') {
+      m.handled = true;
+      return;
+    }
+  }
+  wnd_base<event::edit>::dispatch(m);
 }
 
 bool edit::get_read_only() { return (GetWindowLongA(hwnd, GWL_STYLE) & ES_READONLY) != 0; }

@@ -26,11 +26,14 @@ struct edit : base {
 
 }  // namespace initor
 
-class edit : public widget_base<event::base> {
+class edit : public widget_base<event::edit> {
  public:
   edit();
 
   void create() override;
+  // Enter, once `on_return` has a handler: the box keeps the key, which dialog navigation would
+  // give to the default button, and fires the signal.
+  void dispatch(wnd_msg& m) override;
   std::string class_name() override { return "edit"; }
 
   property<bool> read_only;

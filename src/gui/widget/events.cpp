@@ -93,6 +93,15 @@ void combo::dispatch(wnd_msg& m) {
 
 bool combo::hears(int code) const { return code == CBN_SELCHANGE; }
 
+void edit::dispatch(wnd_msg& m) {
+  base::dispatch(m);
+  // WM_USER + EN_CHANGE -> on_change()
+  if (m.msg == reflected_message(EN_CHANGE)) on_change.fire();
+}
+
+// Only a box that acts on a change has its changes posted back.
+bool edit::hears(int code) const { return code == EN_CHANGE && !on_change.handlers.empty(); }
+
 void list::dispatch(wnd_msg& m) {
   base::dispatch(m);
   // WM_USER + NM_RETURN -> on_return()

@@ -66,6 +66,16 @@ class combo : public base {
   signal<void()> on_select;
 };
 
+// A change of the text arrives as EN_CHANGE reflected by the container: WM_USER + EN_CHANGE.
+// Enter is the edit box's own key once `on_return` has a handler (gui/widget/edit.hpp).
+class edit : public base {
+ public:
+  void dispatch(wnd_msg& m) override;
+  bool hears(int code) const override;
+  signal<void()> on_change;
+  signal<void()> on_return;
+};
+
 // Enter on a row arrives as NM_RETURN reflected by the container: WM_USER + NM_RETURN.
 class list : public base {
  public:

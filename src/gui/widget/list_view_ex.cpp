@@ -5,6 +5,7 @@
 
 #include "gui/base/dpi.hpp"
 #include "gui/widget/common_controls.hpp"
+#include "win32/unicode_text.hpp"
 
 namespace gui {
 
@@ -23,7 +24,6 @@ std::wstring wide(const char* text, int length, UINT code_page) {
   return out;
 }
 
-std::wstring wide(const std::string& utf8) { return wide(utf8.data(), static_cast<int>(utf8.size()), CP_UTF8); }
 
 std::wstring wide_of_ansi(const char* text) {
   return text ? wide(text, static_cast<int>(std::char_traits<char>::length(text)), CP_ACP) : std::wstring();
@@ -71,6 +71,7 @@ list_view_ex::list_view_ex() {
   });
   // A signal calls a copy of each handler; one that holds no more than `this` copies free.
   rows.inserted.add([this](int index, const row& r) { insert_item(index, r); });
+  rows.appended.add(std::bind(&list_view_ex::insert_items, this, _1, _2));
   rows.changed.add(std::bind(&list_view_ex::update, this, _1, _2, _3, _4));
   rows.removed.add(std::bind(&list_view_ex::remove_item, this, _1));
   rows.cleared.add(std::bind(&list_view_ex::remove_all, this));
@@ -89,7 +90,7 @@ void list_view_ex::keep_enter(wnd_msg& m) {
   const MSG* key = reinterpret_cast<const MSG*>(m.lparam);
   if (events.on_return.handlers.empty() || !key || key->message != WM_KEYDOWN || key->wParam != VK_RETURN)
     return;
-  m.result = CallWindowProcA(old_proc, hwnd, m.msg, m.wparam, m.lparam) | DLGC_WANTMESSAGE;
+  m.result = previous_proc(m) | DLGC_WANTMESSAGE;
   m.handled = true;
 }
 
@@ -98,9 +99,9 @@ void list_view_ex::keep_enter(wnd_msg& m) {
 // start there. Focusing selects nothing, and leaves no selection mark where there was none
 // (the list would otherwise put one on the first focused row).
 void list_view_ex::focus_a_row() {
-  if (rows.size() == 0 || SendMessageA(hwnd, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED) >= 0)
+  if (view.size() == 0 || SendMessageA(hwnd, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED) >= 0)
     return;
-  const int mark = get_selection();
+  const int mark = mark_position();
   set_state(mark >= 0 ? mark : 0, LVIS_FOCUSED, LVIS_FOCUSED);
   SendMessageA(hwnd, LVM_SETSELECTIONMARK, 0, static_cast<LPARAM>(mark));
 }
@@ -153,7 +154,7 @@ list_view_ex::row_range list_view_ex::visible_rows() {
   const int top = static_cast<int>(SendMessageA(hwnd, LVM_GETTOPINDEX, 0, 0));
   // The count of whole rows; one more may show in part at the bottom.
   const int page = static_cast<int>(SendMessageA(hwnd, LVM_GETCOUNTPERPAGE, 0, 0)) + 1;
-  const int count = static_cast<int>(rows.size());
+  const int count = static_cast<int>(view.size());
   return row_range{std::min(std::max(top, 0), count), std::min(std::max(top, 0) + page, count)};
 }
 
@@ -165,66 +166,220 @@ void list_view_ex::repaint_rows(int first, int last) {
     SendMessageA(hwnd, LVM_REDRAWITEMS, static_cast<WPARAM>(first), static_cast<LPARAM>(last));
 }
 
-void list_view_ex::insert_item(int index, const row& /*r*/) {
-  const int count = static_cast<int>(rows.size());
-  set_item_count(count);
-  // Anywhere but at the end, the rows below it moved down by one.
-  if (index < count - 1) repaint_rows(index, count - 1);
+void list_view_ex::insert_item(int /*index*/, const row& /*r*/) { join_rows(); }
+
+void list_view_ex::insert_items(int /*first*/, int /*count*/) { join_rows(); }
+
+void list_view_ex::join_rows() {
+  if (!view.sorted() && !view.narrowed()) {
+    // Rows join at the end, where nothing moves.
+    view.join(rows.size());
+    set_item_count(static_cast<int>(rows.size()));
+    return;
+  }
+  const kept_states before = keep_states();
+  const int top = hwnd ? static_cast<int>(SendMessageA(hwnd, LVM_GETTOPINDEX, 0, 0)) : 0;
+  const std::vector<std::size_t>& joined = view.join(rows.size());
+  if (joined.empty()) return;
+  drop_states(before);
+  set_item_count(static_cast<int>(view.size()));
+  const auto follow = [&joined](long p) { return p < 0 ? p : static_cast<long>(moved(static_cast<std::size_t>(p), joined)); };
+  kept_states after;
+  for (long p : before.selected) after.selected.push_back(follow(p));
+  after.focused = follow(before.focused);
+  after.mark = follow(before.mark);
+  put_states(after);
+  // Scrolled down, the rows on screen stay there as rows join above them; at the top, the
+  // list shows its beginning.
+  if (top > 0) scroll_rows(static_cast<int>(follow(top) - top));
+  repaint_rows(static_cast<int>(joined.front()), static_cast<int>(view.size()) - 1);
 }
 
 void list_view_ex::update(int index, std::string key, any /*old_value*/, any /*new_value*/) {
   // A key no column shows, or a row that is not there, has no cell to repaint.
   if (index_of_key(columns, key) < 0 || index < 0 || static_cast<std::size_t>(index) >= rows.size())
     return;
-  repaint_rows(index, index);
+  const row_range shown = visible_rows();
+  for (int p = shown.first; p < shown.end; ++p)
+    if (row_at(p) == index) repaint_rows(p, p);
 }
 
 void list_view_ex::remove_item(int index) {
+  if (view.sorted() || view.narrowed()) {
+    change_view([this] { view.reset(rows.size()); });
+    return;
+  }
+  view.reset(rows.size());
   // The control moves the selection and the rows below up itself.
   SendMessageA(hwnd, LVM_DELETEITEM, static_cast<WPARAM>(index), 0);
 }
 
-void list_view_ex::remove_all() { SendMessageA(hwnd, LVM_DELETEALLITEMS, 0, 0); }
+void list_view_ex::remove_all() {
+  view.clear();
+  sorted_column = -1;
+  show_sort_arrows();
+  SendMessageA(hwnd, LVM_DELETEALLITEMS, 0, 0);
+}
 
 void list_view_ex::refill() {
   redraw_pause pause(*this);
-  remove_all();
-  set_item_count(static_cast<int>(rows.size()));
+  SendMessageA(hwnd, LVM_DELETEALLITEMS, 0, 0);
+  view.reset(rows.size());
+  set_item_count(static_cast<int>(view.size()));
+}
+
+// -- the view --
+
+void list_view_ex::sort_by(int column, bool descending) {
+  const bool sorts = column >= 0 && static_cast<std::size_t>(column) < columns.size() &&
+                     columns[static_cast<std::size_t>(column)].sort_key;
+  if (!sorts) {
+    sorted_column = -1;
+    change_view([this] { view.unsort(); });
+  } else {
+    sorted_column = column;
+    const lv_column::sort_key_t key = columns[static_cast<std::size_t>(column)].sort_key;
+    change_view([this, key, descending] {
+      view.sort([this, key](std::size_t r, std::string& k) { key(rows[r], k); }, descending);
+    });
+  }
+  show_sort_arrows();
+}
+
+void list_view_ex::narrow(std::function<bool(const row&)> match, bool within) {
+  if (!match) {
+    if (view.narrowed()) change_view([this] { view.widen(); });
+    return;
+  }
+  change_view([this, &match, within] {
+    view.narrow([this, match](std::size_t r) { return match(rows[r]); }, within);
+  });
+}
+
+void list_view_ex::change_view(const std::function<void()>& change) {
+  const kept_states before = keep_states();
+  drop_states(before);
+  // The same rows, wherever they show now.
+  std::vector<std::size_t> kept_rows;
+  const auto row_of = [this, &kept_rows](long p) {
+    if (p >= 0 && static_cast<std::size_t>(p) < view.size()) kept_rows.push_back(view.row_at(static_cast<std::size_t>(p)));
+    else kept_rows.push_back(rows.size());  // none: no row shows there
+  };
+  for (long p : before.selected) row_of(p);
+  row_of(before.focused);
+  row_of(before.mark);
+  change();
+  const std::vector<long> at = view.positions_of(kept_rows);
+  kept_states after;
+  after.selected.assign(at.begin(), at.end() - 2);
+  after.focused = at[at.size() - 2];
+  after.mark = at.back();
+  // Any row may show at any place now: every one on screen is painted again.
+  SendMessageA(hwnd, LVM_SETITEMCOUNT, static_cast<WPARAM>(view.size()), 0);
+  put_states(after);
+  InvalidateRect(hwnd, nullptr, TRUE);
+  SendMessageA(hwnd, LVM_ENSUREVISIBLE, static_cast<WPARAM>(after.mark >= 0 ? after.mark : 0), FALSE);
+}
+
+void list_view_ex::show_sort_arrows() {
+  if (!hwnd) return;
+  HWND header = reinterpret_cast<HWND>(SendMessageA(hwnd, LVM_GETHEADER, 0, 0));
+  for (int i = column_count() - 1; i >= 0; --i) {
+    HDITEMW item = {};
+    item.mask = HDI_FORMAT;
+    SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+    item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+    if (i == sorted_column) item.fmt |= view.descending() ? HDF_SORTDOWN : HDF_SORTUP;
+    SendMessageW(header, HDM_SETITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+  }
+}
+
+// The control scrolls by pixels, which it rounds to whole rows; all rows are as high as the first.
+void list_view_ex::scroll_rows(int count) {
+  if (count == 0) return;
+  RECT r = {};
+  r.left = LVIR_BOUNDS;
+  if (!SendMessageA(hwnd, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&r))) return;
+  SendMessageA(hwnd, LVM_SCROLL, 0, static_cast<LPARAM>(count) * (r.bottom - r.top));
 }
 
 // -- selection --
 
+// The control keeps the states by position. Finding the selected ones means asking item by
+// item, so the usual case, at most the mark selected, is answered without.
+list_view_ex::kept_states list_view_ex::keep_states() {
+  kept_states k;
+  if (!hwnd) return k;
+  k.mark = mark_position();
+  k.focused = static_cast<long>(SendMessageA(hwnd, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+  const long count = static_cast<long>(SendMessageA(hwnd, LVM_GETSELECTEDCOUNT, 0, 0));
+  if (count == 1 && k.mark >= 0 &&
+      SendMessageA(hwnd, LVM_GETITEMSTATE, static_cast<WPARAM>(k.mark), LVIS_SELECTED) & LVIS_SELECTED) {
+    k.selected.push_back(k.mark);
+    return k;
+  }
+  for (long i = -1; count > 0 && (i = static_cast<long>(SendMessageA(hwnd, LVM_GETNEXTITEM, static_cast<WPARAM>(i),
+                                                                     LVNI_SELECTED))) >= 0;)
+    k.selected.push_back(i);
+  return k;
+}
+
+void list_view_ex::drop_states(const kept_states& k) {
+  for (long p : k.selected) set_state(static_cast<int>(p), 0, LVIS_SELECTED);
+  if (k.focused >= 0) set_state(static_cast<int>(k.focused), 0, LVIS_FOCUSED);
+}
+
+void list_view_ex::put_states(const kept_states& k) {
+  for (long p : k.selected)
+    if (p >= 0) set_state(static_cast<int>(p), LVIS_SELECTED, LVIS_SELECTED);
+  if (k.focused >= 0) set_state(static_cast<int>(k.focused), LVIS_FOCUSED, LVIS_FOCUSED);
+  SendMessageA(hwnd, LVM_SETSELECTIONMARK, 0, static_cast<LPARAM>(k.mark));
+}
+
+int list_view_ex::mark_position() {
+  const int mark = static_cast<int>(SendMessageA(hwnd, LVM_GETSELECTIONMARK, 0, 0));
+  return mark >= 0 && static_cast<std::size_t>(mark) < view.size() ? mark : -1;
+}
+
+long list_view_ex::position_of(int row) {
+  if (row < 0 || static_cast<std::size_t>(row) >= rows.size()) return -1;
+  return view.positions_of({static_cast<std::size_t>(row)}).front();
+}
+
 int list_view_ex::get_selection() {
-  return static_cast<int>(SendMessageA(hwnd, LVM_GETSELECTIONMARK, 0, 0));
+  const int mark = mark_position();
+  return mark >= 0 ? row_at(mark) : -1;
 }
 
 void list_view_ex::select(int index) {
-  SendMessageA(hwnd, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
-  set_state(index, LVIS_SELECTED, LVIS_SELECTED);
+  const long p = position_of(index);
+  if (p < 0) return;
+  SendMessageA(hwnd, LVM_ENSUREVISIBLE, static_cast<WPARAM>(p), FALSE);
+  set_state(static_cast<int>(p), LVIS_SELECTED, LVIS_SELECTED);
   // Setting the state alone leaves the mark where it was (-1 in a fresh list), and the mark
   // is what `selected` reads back.
-  SendMessageA(hwnd, LVM_SETSELECTIONMARK, 0, static_cast<LPARAM>(index));
+  SendMessageA(hwnd, LVM_SETSELECTIONMARK, 0, static_cast<LPARAM>(p));
 }
 
 // -- the control's questions --
 
 std::string list_view_ex::cell_text(int item, int sub_item) {
-  if (item < 0 || static_cast<std::size_t>(item) >= rows.size() || sub_item < 0 ||
+  if (item < 0 || static_cast<std::size_t>(item) >= view.size() || sub_item < 0 ||
       static_cast<std::size_t>(sub_item) >= columns.size())
     return std::string();
   const lv_column& c = columns[static_cast<std::size_t>(sub_item)];
-  return c.formatter(rows[static_cast<std::size_t>(item)], c.key);
+  return c.formatter(rows[view.row_at(static_cast<std::size_t>(item))], c.key);
 }
 
 int list_view_ex::find_row(UINT flags, const std::wstring& text, int start) {
   // Rows carry no item data and have no positions: only searches by text can match.
   if (!(flags & (LVFI_STRING | LVFI_PARTIAL))) return -1;
   const bool partial = (flags & LVFI_PARTIAL) != 0;
-  const int count = static_cast<int>(rows.size());
+  const int count = static_cast<int>(view.size());
   if (start < 0 || start >= count) start = 0;
   const int length = static_cast<int>(text.size());
   for (int i = start, end = (flags & LVFI_WRAP) ? start + count : count; i < end; ++i) {
-    const std::wstring cell = wide(cell_text(i % count, 0));
+    const std::wstring cell = win32::utf16(cell_text(i % count, 0));
     // A partial search compares the text with as much of the cell's start.
     const int compared = static_cast<int>(partial ? std::min(text.size(), cell.size()) : cell.size());
     if (partial && compared < length) continue;
@@ -239,7 +394,7 @@ bool list_view_ex::answer_notification(wnd_msg& m, int code) {
   const auto answer_text = [this](auto& item) {
     if (!(item.mask & LVIF_TEXT)) return;
     put_text(std::wstring(), item.pszText, item.cchTextMax);  // nothing stale, should a formatter fail
-    put_text(wide(cell_text(item.iItem, item.iSubItem)), item.pszText, item.cchTextMax);
+    put_text(win32::utf16(cell_text(item.iItem, item.iSubItem)), item.pszText, item.cchTextMax);
   };
   switch (static_cast<UINT>(code)) {
     case LVN_GETDISPINFOA:
@@ -253,6 +408,14 @@ bool list_view_ex::answer_notification(wnd_msg& m, int code) {
       m.result = find_row(find.lvfi.flags, wide_of_ansi(find.lvfi.psz), find.iStart);
       return true;
     }
+    case LVN_COLUMNCLICK: {
+      // The first click sorts one way, the next on the same header the other.
+      const int column = reinterpret_cast<const NMLISTVIEW*>(m.lparam)->iSubItem;
+      if (column >= 0 && static_cast<std::size_t>(column) < columns.size() &&
+          columns[static_cast<std::size_t>(column)].sort_key)
+        sort_by(column, column == sorted_column && !view.descending());
+      return true;
+    }
     case LVN_ODFINDITEMW: {
       const NMLVFINDITEMW& find = *reinterpret_cast<const NMLVFINDITEMW*>(m.lparam);
       m.result = find_row(find.lvfi.flags, find.lvfi.psz ? find.lvfi.psz : L"", find.iStart);
@@ -264,10 +427,12 @@ bool list_view_ex::answer_notification(wnd_msg& m, int code) {
 }
 
 gui::rect list_view_ex::row_rect(int index) {
-  SendMessageA(hwnd, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
+  const long p = position_of(index);
   RECT r = {};
   r.left = LVIR_BOUNDS;
-  if (!SendMessageA(hwnd, LVM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&r)))
+  if (p < 0) return gui::rect{0, 0, 0, 0};
+  SendMessageA(hwnd, LVM_ENSUREVISIBLE, static_cast<WPARAM>(p), FALSE);
+  if (!SendMessageA(hwnd, LVM_GETITEMRECT, static_cast<WPARAM>(p), reinterpret_cast<LPARAM>(&r)))
     return gui::rect{0, 0, 0, 0};
   return gui::rect{r.left, r.top, r.right - r.left, r.bottom - r.top};
 }

@@ -71,6 +71,16 @@ void window::dispatch(wnd_msg& m) {
         m.handled = true;
         return;
       }
+      // WM_TIMER of start_timer's -> on_timer(wParam)
+      if (m.wparam >= 1 && m.wparam < posted_timer) {
+        on_timer.fire(static_cast<int>(m.wparam));
+        m.handled = true;
+        return;
+      }
+      break;
+    // WM_ENDSESSION(TRUE) -> on_end_session(m): the session ends
+    case WM_ENDSESSION:
+      if (m.wparam) on_end_session.fire(m);
       break;
     // WM_DESTROY -> the end of the message loop; tasks still queued are dropped
     case WM_DESTROY:
@@ -89,6 +99,15 @@ void window::post(std::function<void()> f) {
     return;
   }
   tasks.push(std::move(f));
+}
+
+bool window::start_timer(int id, unsigned ms) {
+  if (!hwnd || id < 1 || static_cast<UINT_PTR>(id) >= posted_timer) return false;
+  return SetTimer(hwnd, static_cast<UINT_PTR>(id), ms, nullptr) != 0;
+}
+
+void window::stop_timer(int id) {
+  if (hwnd) KillTimer(hwnd, static_cast<UINT_PTR>(id));
 }
 
 std::shared_ptr<window> make_window() {

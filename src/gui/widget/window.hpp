@@ -64,6 +64,20 @@ class window : public panel {
   // system's entries and ignores those the program added.
   signal<void(int)> on_system_command;
 
+  // WM_TIMER of a timer that `start_timer` started -> on_timer(id)
+  signal<void(int)> on_timer;
+  // Raises `on_timer` with `id` (1 to 0x3c1) every `ms` milliseconds from the message loop,
+  // until `stop_timer(id)` or the window goes; started again, it counts from then. False
+  // before the window exists or when Windows has no timer to give. Window thread.
+  bool start_timer(int id, unsigned ms);
+  void stop_timer(int id);
+
+  // WM_ENDSESSION when the session ends (Windows logs off or shuts down, after every program
+  // agreed through WM_QUERYENDSESSION, which the default procedure answers) ->
+  // on_end_session(m). The process may be ended as soon as the handlers return; the window
+  // gets no WM_CLOSE.
+  signal<void(wnd_msg&)> on_end_session;
+
   // The window's DPI, when it is created and after every change: the children have the font
   // of that DPI and are laid out right after the handlers ran.
   signal<void(int)> on_dpi;

@@ -51,10 +51,10 @@ void window::add_accelerator(BYTE modifiers, WORD vk, WORD id) {
   if (accelerator_table) DestroyAcceleratorTable(accelerator_table);
   accelerator_table = CreateAcceleratorTableA(accelerators.data(), static_cast<int>(accelerators.size()));
   if (accelerator_filter >= 0) return;
-  // TranslateAcceleratorA turns the key into WM_COMMAND (lParam 0) sent to this window.
+  // TranslateAcceleratorW turns the key into WM_COMMAND (lParam 0) sent to this window.
   accelerator_filter = add_message_filter([this](MSG& msg) {
     return hwnd && accelerator_table && msg.hwnd && (msg.hwnd == hwnd || IsChild(hwnd, msg.hwnd)) &&
-           TranslateAcceleratorA(hwnd, accelerator_table, &msg) != 0;
+           TranslateAcceleratorW(hwnd, accelerator_table, &msg) != 0;
   });
 }
 

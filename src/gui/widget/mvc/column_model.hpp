@@ -13,15 +13,21 @@ namespace gui {
 
 struct lv_column {
   using formatter_t = std::function<std::string(row, std::string)>;
+  // Appends the row's sort key to the text given: rows sort by their keys compared as bytes
+  // (gui/widget/mvc/row_view.hpp).
+  using sort_key_t = std::function<void(const row&, std::string&)>;
 
-  lv_column(std::string title_, std::string key_, int width_, formatter_t formatter_)
+  lv_column(std::string title_, std::string key_, int width_, formatter_t formatter_,
+            sort_key_t sort_key_ = sort_key_t())
       : title(std::move(title_)), key(std::move(key_)), width(width_),
-        formatter(std::move(formatter_)) {}
+        formatter(std::move(formatter_)), sort_key(std::move(sort_key_)) {}
 
   std::string title;
   std::string key;
   int width;  // pixels at 96 DPI
   formatter_t formatter;
+  // Empty for a column that does not sort.
+  sort_key_t sort_key;
 };
 
 // The position of the first column showing `key`, or -1.

@@ -6,6 +6,7 @@
 // No lock: handlers run on the thread that changes the collection.
 
 #include <cstddef>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,6 +26,16 @@ class observable_vector {
     const int index = static_cast<int>(elements.size());
     elements.push_back(std::move(v));
     inserted.fire(index, elements.back());
+  }
+
+  // Stores every element of `more` at the end, in order, then raises `appended` once with the
+  // index of the first and their number: a control that follows takes them in one go.
+  void append(std::vector<T> more) {
+    if (more.empty()) return;
+    const int first = static_cast<int>(elements.size());
+    if (elements.empty()) elements = std::move(more);
+    else elements.insert(elements.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+    appended.fire(first, static_cast<int>(elements.size()) - first);
   }
 
   // Removes the element at `index`, then raises `removed` with it.
@@ -52,6 +63,8 @@ class observable_vector {
   // Handlers get the index and the new element; one that takes the element by value gets
   // its own copy, one that takes a const reference costs no copy (a list of many rows).
   signal<void(int, const T&)> inserted;
+  // The index of the first element `append` stored and their number.
+  signal<void(int, int)> appended;
   signal<void(int)> removed;
   signal<void()> cleared;
   signal<void(int, const std::string&, const any&, const any&)> changed;
