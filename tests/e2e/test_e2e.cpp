@@ -2283,7 +2283,7 @@ TEST_F(E2E, AMarkSurvivesTheProgramBeingKilled) {
   EXPECT_EQ((std::map<std::string, bool>{{entries[3].url, true}}), s.marks);
 
   ASSERT_NO_FATAL_FAILURE(start_app());
-  EXPECT_EQ("Yes", app->cell(3, 1));
+  EXPECT_EQ("Yes", app->cell(3, col_done));
   // The first reply is held far longer than the test waits.
   reset_server();
   set_faults("{\"total\": 45, \"delay_ms\": 120000}");
