@@ -62,6 +62,9 @@ class page_schedule {
   bool over() const { return shown >= end; }
   // Pages asked for and not answered yet.
   std::size_t asking() const { return in_flight.size(); }
+  // `next` has nothing for now only because the pages asked for reach as far past the first
+  // missing one as memory allows: more will come once it arrives.
+  bool waits_for_room() const { return next_new < end && to_ask_again.empty(); }
   // Pages received so far, the first one included, for the progress bar.
   int received() const { return received_pages; }
 

@@ -5,6 +5,7 @@
 //   -- one page --
 //   -- the pages after the first, over several connections --
 //   -- the first page and the end --
+//   -- hand-overs joined on their way --
 
 #include "app/refresh.hpp"
 
@@ -14,6 +15,7 @@
 #include <ctime>
 #include <exception>
 #include <iostream>
+#include <iterator>
 #include <mutex>
 #include <stdexcept>
 #include <system_error>
@@ -105,19 +107,25 @@ void open_connection(const refresh_run& run, net::http& client) {
   client.connect();
 }
 
-// Asks for a page with the cookies the replies so far set; the reply's own go into the jar.
-http_resp ask(refresh_run& run, net::http& client, int page) {
+// A request's fields, with the cookies the replies so far set. With `run.lock` held: taken
+// together with the page to ask for, as the reply's cookies are kept together with its rows,
+// so that each page takes the lock once on its way (a lock the connections wait for costs
+// them system calls).
+http_headers request_fields(const refresh_run& run) {
   http_headers fields = run.fields;
-  {
-    std::lock_guard<std::mutex> hold(run.lock);
-    const std::string cookies = run.cookies.header();
-    if (!cookies.empty()) fields["Cookie"] = cookies;
-  }
-  client.post("/archive/", archive_form_body(run.request.filters, page * page_size), fields);
-  http_resp response = client.read_response();
-  std::lock_guard<std::mutex> hold(run.lock);
+  const std::string cookies = run.cookies.header();
+  if (!cookies.empty()) fields["Cookie"] = cookies;
+  return fields;
+}
+
+// The reply's cookies go into the jar. With `run.lock` held.
+void keep_cookies(refresh_run& run, const http_resp& response) {
   run.cookies.take(response.cookies, static_cast<std::int64_t>(std::time(nullptr)));
-  return response;
+}
+
+http_resp ask(const refresh_run& run, net::http& client, int page, const http_headers& fields) {
+  client.post("/archive/", archive_form_body(run.request.filters, page * page_size), fields);
+  return client.read_response();
 }
 
 // The reply's text, read once in the character set it was sent in. A reply that says the
@@ -146,17 +154,32 @@ void end_early(refresh_run& run, const ending& why) {
 
 // -- the pages after the first, over several connections --
 
+// How long a connection with nothing to ask for, while the pages asked for run ahead of a
+// missing one, stays open waiting for it.
+constexpr std::chrono::milliseconds idle_connection_kept(net::wait_slice_ms);
+
 // One connection's share of the pages after the first, until none is left to ask for.
 // `connected`: the connection of the first page is still open on `client`.
 void fetch_pages(refresh_run& run, net::http& client, bool connected) {
   // Once the site closed a connection that had answered, each page goes on a new one.
   bool reconnect_each = false;
+  // Whether this connection, still open, has nothing to ask for while the pages asked for run
+  // ahead of a missing one, and since when.
+  bool waiting = false;
+  std::chrono::steady_clock::time_point waiting_since;
   std::unique_lock<std::mutex> hold(run.lock);
   while (!run.cancelled()) {
     const std::optional<page_schedule::request> asked = run.schedule->next();
     if (!asked) {
       if (run.schedule->over()) break;
-      if (connected) {
+      const auto now = std::chrono::steady_clock::now();
+      const bool waits_for_room = connected && run.schedule->waits_for_room();
+      if (waits_for_room && !waiting) waiting_since = now;
+      waiting = waits_for_room;
+      // The missing page comes within a slice unless the site holds it back until this
+      // connection goes; dropping and making a connection again costs more than a page.
+      const bool keep = waiting && now - waiting_since < idle_connection_kept;
+      if (connected && !keep) {
         // Nothing to ask for now: a site that serves one connection at a time gets on with
         // the others meanwhile.
         hold.unlock();
@@ -165,10 +188,13 @@ void fetch_pages(refresh_run& run, net::http& client, bool connected) {
         hold.lock();
       } else {
         // A cancel wakes nobody: look at it every slice.
-        run.changed.wait_for(hold, std::chrono::milliseconds(net::wait_slice_ms));
+        run.changed.wait_for(hold, keep ? idle_connection_kept - (now - waiting_since)
+                                        : std::chrono::milliseconds(net::wait_slice_ms));
       }
       continue;
     }
+    waiting = false;
+    const http_headers fields = request_fields(run);
     hold.unlock();
     const int page = asked->page;
     bool new_connection = false;
@@ -180,7 +206,7 @@ void fetch_pages(refresh_run& run, net::http& client, bool connected) {
         connected = new_connection = true;
         open_connection(run, client);
       }
-      const http_resp response = ask(run, client, page);
+      const http_resp response = ask(run, client, page, fields);
       if (net::closes_after(response)) {
         client.disconnect();
         connected = false;
@@ -189,6 +215,7 @@ void fetch_pages(refresh_run& run, net::http& client, bool connected) {
       const std::string problem = reply_failure(response.status_line);
       std::vector<row> rows = parse_archive_page(page_of(run, response));
       hold.lock();
+      keep_cookies(run, response);
       if (run.problem.empty()) run.problem = problem;
       hand_over(run, run.schedule->arrived(page, std::move(rows)), std::nullopt);
     } catch (const net::certificate_refused&) {
@@ -257,7 +284,12 @@ http_resp first_page(refresh_run& run, net::http& client) {
   for (int attempt = 1;; ++attempt) {
     try {
       open_connection(run, client);
-      return ask(run, client, 0);
+      http_headers fields;
+      {
+        std::lock_guard<std::mutex> hold(run.lock);
+        fields = request_fields(run);
+      }
+      return ask(run, client, 0, fields);
     } catch (const net::certificate_refused&) {
       throw;  // the same certificate again
     } catch (const net::net_exception& e) {
@@ -291,6 +323,7 @@ void run_refresh(refresh_request request, refresh_sink sink) {
     const bool connected = !net::closes_after(response);
     {
       std::lock_guard<std::mutex> hold(run.lock);
+      keep_cookies(run, response);
       hand_over(run, parse_archive_page(page), count);
     }
     if (pages_for(count) > 1) fetch_rest(run, pages_for(count), connected);
@@ -305,4 +338,29 @@ void run_refresh(refresh_request request, refresh_sink sink) {
   if (!run.failure.empty()) std::cout << run.failure << std::endl;
   // After every page of this refresh.
   run.sink.ended(refresh_outcome{std::move(run.problem), cancelled});
+}
+
+// -- hand-overs joined on their way --
+
+bool pages_in_transit::add(refresh_pages pages) {
+  std::lock_guard<std::mutex> hold(lock);
+  const bool first = !any;
+  any = true;
+  if (first) {
+    waiting = std::move(pages);
+    return true;
+  }
+  // A join keeps the pages' promise: rows in order, `received` only growing, `count` with the
+  // first.
+  waiting.rows.insert(waiting.rows.end(), std::make_move_iterator(pages.rows.begin()),
+                      std::make_move_iterator(pages.rows.end()));
+  waiting.received = std::max(waiting.received, pages.received);
+  if (pages.count) waiting.count = pages.count;
+  return false;
+}
+
+refresh_pages pages_in_transit::take() {
+  std::lock_guard<std::mutex> hold(lock);
+  any = false;
+  return std::exchange(waiting, refresh_pages{});
 }

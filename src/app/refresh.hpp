@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,6 +39,23 @@ struct refresh_pages {
   int received = 0;
   // With the first page only: the archive's result count (0 when the page had none).
   std::optional<int> count;
+};
+
+// Pages on their way to the thread that shows them, joined while they wait: the refresh's
+// threads add, that thread takes everything added so far at once. So a sink hands the window
+// thread one batch of pages for all that came meanwhile, not a task for each page. Any thread.
+class pages_in_transit {
+ public:
+  // Joins `pages` to those waiting; true when none were waiting, so that whoever takes them
+  // must be told (a task posted), false when one already is.
+  bool add(refresh_pages pages);
+  // Everything added since the last take, as one hand-over.
+  refresh_pages take();
+
+ private:
+  std::mutex lock;
+  bool any = false;
+  refresh_pages waiting;
 };
 
 // How a refresh ended, for the status line.

@@ -89,9 +89,15 @@ void refresh_state::enter_loading() {
   }
   request.cancelled = &cancel_requested;
   // The list's rows belong to this thread, which reads them for the popup menu and the state
-  // file: what the worker reports comes here without the worker waiting for it.
-  sink.pages = [this, refresh](refresh_pages pages) {
-    main_window->post([this, refresh, pages = std::move(pages)]() mutable { show_page(refresh, pages); });
+  // file: what the worker reports comes here without the worker waiting for it, the pages
+  // that come meanwhile joined to those still waiting, so that one task shows them all.
+  auto transit = std::make_shared<pages_in_transit>();
+  sink.pages = [this, refresh, transit](refresh_pages pages) {
+    if (!transit->add(std::move(pages))) return;
+    main_window->post([this, refresh, transit] {
+      refresh_pages joined = transit->take();
+      show_page(refresh, joined);
+    });
   };
   // After every page of the refresh, so the controller is idle only once they are shown.
   sink.ended = [this](refresh_outcome outcome) {

@@ -151,10 +151,12 @@ int tcp_socket<char>::send(const char* data, int length) {
 
 template <>
 std::string tcp_socket<char>::recv(int maximum) {
-  std::string piece(static_cast<std::size_t>(maximum), '\0');
-  const int got = ::recv(handle, &piece[0], maximum, 0);
-  piece.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-  return piece;
+  // Into a buffer kept from read to read: a piece sized for the most a read may bring would
+  // be allocated and cleared whole for every reply, though a page is a fraction of it.
+  if (maximum <= 0) return std::string();
+  if (incoming.size() < static_cast<std::size_t>(maximum)) incoming.resize(static_cast<std::size_t>(maximum));
+  const int got = ::recv(handle, incoming.data(), maximum, 0);
+  return std::string(incoming.data(), got > 0 ? static_cast<std::size_t>(got) : 0);
 }
 
 template <>

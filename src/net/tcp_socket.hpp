@@ -65,6 +65,10 @@ class tcp_socket {
   std::atomic<bool> shut{false};
   // The address connected to.
   inet_address remote;
+
+ private:
+  // Where `recv` reads; the reading thread's alone.
+  std::vector<char> incoming;
 };
 
 // The system works on bytes only; these are defined in the library.

@@ -1,6 +1,6 @@
 #include "site/form_encoding.hpp"
 
-#include <sstream>
+#include <string>
 
 void append_percent_encoded(std::string& out, unsigned char byte) {
   static const char hex[] = "0123456789ABCDEF";
@@ -28,8 +28,7 @@ std::string form_encode(const std::string& value) {
 }
 
 std::string archive_form_body(const archive_filters& filters, int start) {
-  std::ostringstream start_text;
-  start_text << start;
+  const std::string start_text = std::to_string(start);
   const std::pair<const char*, const std::string*> fields[] = {
       {"sort", &filters.sort},
       {"title", &filters.title},
@@ -44,7 +43,7 @@ std::string archive_form_body(const archive_filters& filters, int start) {
     body += '&';
     body += field.first;
     body += '=';
-    body += form_encode(field.second ? *field.second : start_text.str());
+    body += form_encode(field.second ? *field.second : start_text);
   }
   return body;
 }

@@ -1,6 +1,26 @@
 #include "site/text_encoding.hpp"
 
+#include <cstdint>
+#include <cstring>
+
 #include "site/html_references.hpp"
+
+namespace {
+
+// The end of the run of ASCII bytes that starts at `from`: a page is mostly ASCII, which both
+// encodings keep as it is, so runs are looked at eight bytes at a time and copied whole.
+std::size_t ascii_run_end(const std::string& bytes, std::size_t from) {
+  const std::size_t n = bytes.size();
+  for (; n - from >= 8; from += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes.data() + from, sizeof word);
+    if (word & 0x8080808080808080u) break;
+  }
+  while (from < n && static_cast<unsigned char>(bytes[from]) < 0x80) ++from;
+  return from;
+}
+
+}  // namespace
 
 void append_utf8(std::string& out, char32_t point) {
   if (point < 0x80) {
@@ -33,10 +53,13 @@ int windows_1252_byte(char32_t point) {
 std::string utf8_from_windows_1252(const std::string& bytes) {
   std::string out;
   out.reserve(bytes.size());
-  for (char ch : bytes) {
-    const unsigned char b = static_cast<unsigned char>(ch);
-    if (b < 0x80) out += ch;
-    else if (b >= 0xA0) append_utf8(out, b);
+  for (std::size_t at = 0; at < bytes.size(); ++at) {
+    const std::size_t ascii_end = ascii_run_end(bytes, at);
+    out.append(bytes, at, ascii_end - at);
+    if (ascii_end == bytes.size()) break;
+    at = ascii_end;
+    const unsigned char b = static_cast<unsigned char>(bytes[at]);
+    if (b >= 0xA0) append_utf8(out, b);
     else append_utf8(out, cp1252_high[b - 0x80] != 0 ? cp1252_high[b - 0x80] : b);
   }
   return out;
@@ -81,7 +104,7 @@ char32_t next_code_point(const std::string& text, std::size_t& at) {
 std::string valid_utf8(const std::string& bytes) {
   std::size_t at = 0;
   // Most pages are valid throughout: only from the first fault on is the text rebuilt.
-  while (at < bytes.size()) {
+  while ((at = ascii_run_end(bytes, at)) < bytes.size()) {
     const std::size_t start = at;
     if (next_code_point(bytes, at) == replacement_character &&
         bytes.compare(start, 3, "\xEF\xBF\xBD") != 0) {

@@ -40,11 +40,15 @@ TEST(PageSchedule, RowsLeaveInTheSiteOrderWhateverOrderRepliesCome) {
     page_schedule schedule(pages, connections);
     std::vector<int> asked;
     std::vector<row> shown;
+    int never_asked = 1;
     while (!schedule.over()) {
       while (const auto request = schedule.next()) {
         EXPECT_FALSE(request->again);
         asked.push_back(request->page);
+        never_asked = request->page + 1;
       }
+      // Nothing more for now: for want of room while pages are left to ask for.
+      EXPECT_EQ(never_asked < pages, schedule.waits_for_room());
       ASSERT_FALSE(asked.empty()) << "nothing to ask for and nothing on its way";
       const std::size_t pick = random() % asked.size();
       const int page = asked[pick];

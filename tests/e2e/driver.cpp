@@ -457,7 +457,9 @@ bool app_window::barrier(DWORD timeout_ms) {
   return seen;
 }
 
-bool app_window::idle() const { return button_text() == "Refresh" && !progress_visible(); }
+// The bar's visibility is read from the window itself, the button's text is asked of the
+// program's window thread: while the bar shows, a wait polls without waking that thread.
+bool app_window::idle() const { return !progress_visible() && button_text() == "Refresh"; }
 
 bool app_window::click_refresh() {
   if (!PostMessageA(refresh_button, BM_CLICK, 0, 0)) return false;
