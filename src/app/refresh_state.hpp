@@ -60,11 +60,11 @@ struct refresh_state : statable<refresh_state> {
   refresh_request request;
   refresh_sink sink;
   unsigned refresh_id = 0;
-  // The pages of the current refresh received so far, of how many, and when the progress bar
-  // last moved to show them. Window thread.
   // Whether the current refresh's first page replaced the list: until then the earlier
   // rows stay shown and selected, and the state file keeps them. Window thread.
   bool list_replaced = false;
+  // The pages of the current refresh received so far, of how many, and when the progress bar
+  // last moved to show them. Window thread.
   int pages_received = 0;
   int pages_total = 0;
   DWORD progress_moved_at = 0;
